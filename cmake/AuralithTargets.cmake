@@ -1,0 +1,32 @@
+# Common compile settings for every target of the project.
+
+set(AURALITH_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+    -Wno-sign-conversion -Werror)
+
+if(AURALITH_SANITIZE)
+  add_compile_options(-fsanitize=${AURALITH_SANITIZE} -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${AURALITH_SANITIZE})
+endif()
+
+# Our own code: warnings as errors.
+function(auralith_target target)
+  target_compile_options(${target} PRIVATE ${AURALITH_WARNINGS})
+endfunction()
+
+# Floating point exactly as written: no contraction into fused multiply-add,
+# no fast-math, SSE2 arithmetic (never x87 extended precision).
+function(auralith_exact_float target)
+  target_compile_options(${target} PRIVATE -ffp-contract=off -fno-fast-math)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|i[3-6]86")
+    target_compile_options(${target} PRIVATE -msse2 -mfpmath=sse)
+  endif()
+endfunction()
+
+# A GoogleTest executable registered with CTest.
+function(auralith_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  auralith_target(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
+endfunction()
