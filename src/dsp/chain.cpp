@@ -14,6 +14,7 @@ namespace auralith::dsp {
 namespace {
 
 using detail::CompressorKernel;
+using detail::D2;
 using detail::F2;
 using detail::InputStageKernel;
 using detail::Lr4Kernel;
@@ -94,66 +95,87 @@ struct BandOut {
   float* high;
 };
 
-// Pipeline depth of the chain: stage k works on frame n - k while frame n
-// enters, so the stages of one loop turn are independent of each other and
-// the processor overlaps them. Each stage still sees its input in frame order
-// and keeps its own memories, so the result equals running the stages one
-// after another over the whole block.
-constexpr std::ptrdiff_t kFirstPeak = 7;
-constexpr std::ptrdiff_t kCrossover = kFirstPeak + static_cast<std::ptrdiff_t>(kProfilePeakSlots);
-constexpr std::ptrdiff_t kBandDynamics = kCrossover + 1;
-constexpr std::ptrdiff_t kMixer = kBandDynamics + 1;
-constexpr std::ptrdiff_t kUserEq = kMixer + 1;
-constexpr std::ptrdiff_t kLastStage = kUserEq + 1;
+// The chain as a pipeline: step k works on frame n - k while frame n enters,
+// so the steps of one loop turn are independent of each other and the
+// processor overlaps them (the stages' recursions would otherwise run one
+// after another). Each stage still sees its input in frame order and keeps
+// its own memories, so the result equals running the stages one after
+// another over the whole block. The two halves of every Linkwitz-Riley
+// section are separate steps.
+constexpr std::ptrdiff_t kInputStage = 2;
+constexpr std::ptrdiff_t kFirstPeak = 8;
+constexpr std::ptrdiff_t kSplit = kFirstPeak + static_cast<std::ptrdiff_t>(kProfilePeakSlots);
 
-// What each stage handed on in the previous loop turn.
+constexpr std::ptrdiff_t MixerStep(Layout layout) {
+  // Three bands: split, second halves, band dynamics, mid high-pass tail.
+  return layout == Layout::kThreeBand ? kSplit + 4 : kSplit + 1;
+}
+constexpr std::ptrdiff_t LastStep(Layout layout) { return MixerStep(layout) + 2; }
+
+// What each step handed on in the previous loop turn.
 struct Pipe {
-  std::array<F2, kLastStage> out{};
-  F2 lowPass{}, highPass{}, midLowPass{};  // crossover outputs
-  F2 low{}, mid{}, high{};                 // the three bands
+  D2 highPassHalf{};                        // input high-pass, first half
+  F2 highPassed{};                          // input high-pass output
+  std::array<F2, kSplit> out{};             // single-output stages 2 .. kSplit-1
+  D2 lowHalf{}, highHalf{}, midHalf{};      // crossover, first halves
+  F2 lowPassed{}, highPassed2{};            // low-pass and high-pass outputs
+  D2 midLowPassed{};                        // mid low-pass output (widened)
+  F2 lowCompressed{}, highCompressed{};     // band dynamics
+  D2 midHighPassHalf{};                     // mid high-pass, first half
+  F2 low{}, mid{}, high{};                  // the three bands, aligned
+  F2 singleBand{};                          // single-band compressor output
+  F2 mixed{}, userEq{};
 };
 
-// One loop turn for frame n entering the chain. kEdge: some stages have no
+// One loop turn for frame n entering the chain. kEdge: some steps have no
 // frame to work on (filling or draining the pipeline).
 template <Layout kLayout, bool kEdge>
 inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff_t frames,
                  F2 gain, const BandOut& bands) {
-  const auto on = [n, frames](std::ptrdiff_t stage) {
-    return !kEdge || (n - stage >= 0 && n - stage < frames);
+  constexpr std::ptrdiff_t kMixer = MixerStep(kLayout), kUserEq = kMixer + 1,
+                           kLast = LastStep(kLayout);
+  const auto on = [n, frames](std::ptrdiff_t step) {
+    return !kEdge || (n - step >= 0 && n - step < frames);
   };
-  // Latest stage first: each one reads what its predecessor handed on in the
+  // Latest step first: each one reads what its predecessor handed on in the
   // previous turn before that is overwritten.
-  if (on(kLastStage)) {
-    detail::StoreFrame(block + 2 * (n - kLastStage), c.userEq[1].Step(p.out[kUserEq]));
-  }
-  if (on(kUserEq)) p.out[kUserEq] = c.userEq[0].Step(p.out[kMixer]);
+  if (on(kLast)) detail::StoreFrame(block + 2 * (n - kLast), c.userEq[1].Step(p.userEq));
+  if (on(kUserEq)) p.userEq = c.userEq[0].Step(p.mixed);
   if constexpr (kLayout == Layout::kThreeBand) {
-    if (on(kMixer)) p.out[kMixer] = ((p.low + p.high) + p.mid) * gain;
-    if (on(kBandDynamics)) {
-      p.low = c.lowBandCompressor.Step(p.lowPass);
-      p.high = c.highBandCompressor.Step(p.highPass);
-      p.mid = c.midBandHighPass.Step(p.midLowPass);
+    if (on(kMixer)) p.mixed = ((p.low + p.high) + p.mid) * gain;
+    if (on(kSplit + 3)) {
+      p.low = p.lowCompressed;
+      p.high = p.highCompressed;
+      p.mid = c.midBandHighPass.second.Step(p.midHighPassHalf).single;
       if (bands.low != nullptr) {
-        const std::ptrdiff_t at = 2 * (n - kBandDynamics);
+        const std::ptrdiff_t at = 2 * (n - (kSplit + 3));
         detail::StoreFrame(bands.low + at, p.low);
         detail::StoreFrame(bands.mid + at, p.mid);
         detail::StoreFrame(bands.high + at, p.high);
       }
     }
-    if (on(kCrossover)) {
-      const F2 x = p.out[kCrossover - 1];
-      p.lowPass = c.lowBandLowPass.Step(x);
-      p.highPass = c.highBandHighPass.Step(x);
-      p.midLowPass = c.midBandLowPass.Step(x);
+    if (on(kSplit + 2)) {
+      p.lowCompressed = c.lowBandCompressor.Step(p.lowPassed);
+      p.highCompressed = c.highBandCompressor.Step(p.highPassed2);
+      p.midHighPassHalf = c.midBandHighPass.first.Step(p.midLowPassed).wide;
+    }
+    if (on(kSplit + 1)) {
+      p.lowPassed = c.lowBandLowPass.second.Step(p.lowHalf).single;
+      p.highPassed2 = c.highBandHighPass.second.Step(p.highHalf).single;
+      p.midLowPassed = c.midBandLowPass.second.Step(p.midHalf).wide;
+    }
+    if (on(kSplit)) {
+      const D2 x = detail::Widen(p.out[kSplit - 1]);
+      p.lowHalf = c.lowBandLowPass.first.Step(x).wide;
+      p.highHalf = c.highBandHighPass.first.Step(x).wide;
+      p.midHalf = c.midBandLowPass.first.Step(x).wide;
     }
   } else {
     if (on(kMixer)) {
       // A float product rounded once equals the double product rounded.
-      p.out[kMixer] = kLayout == Layout::kSingleBand ? p.out[kBandDynamics] * gain
-                                                     : p.out[kBandDynamics];
+      p.mixed = kLayout == Layout::kSingleBand ? p.singleBand * gain : p.singleBand;
     }
-    if (on(kBandDynamics)) p.out[kBandDynamics] = p.out[kCrossover];
-    if (on(kCrossover)) p.out[kCrossover] = c.lowBandCompressor.Step(p.out[kCrossover - 1]);
+    if (on(kSplit)) p.singleBand = c.lowBandCompressor.Step(p.out[kSplit - 1]);
   }
 #pragma GCC unroll 16
   for (std::ptrdiff_t b = static_cast<std::ptrdiff_t>(kProfilePeakSlots) - 1; b >= 0; --b) {
@@ -161,13 +183,16 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
       p.out[kFirstPeak + b] = c.profileEq[b].Step(p.out[kFirstPeak + b - 1]);
     }
   }
-  if (on(6)) p.out[6] = c.highShelf2.Step(p.out[5]);
-  if (on(5)) p.out[5] = c.lowShelf2.Step(p.out[4]);
-  if (on(4)) p.out[4] = c.compressor1.Step(p.out[3]);
-  if (on(3)) p.out[3] = c.highShelf1.Step(p.out[2]);
-  if (on(2)) p.out[2] = c.lowShelf1.Step(p.out[1]);
-  if (on(1)) p.out[1] = c.input.Step(p.out[0]);
-  if (on(0)) p.out[0] = c.inputHighPass.Step(detail::LoadFrame(block + 2 * n));
+  if (on(7)) p.out[7] = c.highShelf2.Step(p.out[6]);
+  if (on(6)) p.out[6] = c.lowShelf2.Step(p.out[5]);
+  if (on(5)) p.out[5] = c.compressor1.Step(p.out[4]);
+  if (on(4)) p.out[4] = c.highShelf1.Step(p.out[3]);
+  if (on(3)) p.out[3] = c.lowShelf1.Step(p.out[kInputStage]);
+  if (on(kInputStage)) p.out[kInputStage] = c.input.Step(p.highPassed);
+  if (on(1)) p.highPassed = c.inputHighPass.second.Step(p.highPassHalf).single;
+  if (on(0)) {
+    p.highPassHalf = c.inputHighPass.first.Step(detail::Widen(detail::LoadFrame(block + 2 * n))).wide;
+  }
 }
 
 template <Layout kLayout>
@@ -177,10 +202,11 @@ void RunChain(Chain& c, float* block, std::size_t frameCount, float outputGain,
   const F2 gain = detail::SplatF2(outputGain);
   Pipe p;
   std::ptrdiff_t n = 0;
-  // Fill until every stage has a frame, run, then drain.
-  for (; n < std::min(kLastStage, frames); ++n) Turn<kLayout, true>(c, p, block, n, frames, gain, bands);
+  constexpr std::ptrdiff_t kLast = LastStep(kLayout);
+  // Fill until every step has a frame, run, then drain.
+  for (; n < std::min(kLast, frames); ++n) Turn<kLayout, true>(c, p, block, n, frames, gain, bands);
   for (; n < frames; ++n) Turn<kLayout, false>(c, p, block, n, frames, gain, bands);
-  for (; n < frames + kLastStage; ++n) Turn<kLayout, true>(c, p, block, n, frames, gain, bands);
+  for (; n < frames + kLast; ++n) Turn<kLayout, true>(c, p, block, n, frames, gain, bands);
 }
 
 bool IsFinite(float v) { return std::isfinite(v); }

@@ -19,40 +19,63 @@
 
 namespace auralith::dsp::detail {
 
-class Lr4Kernel {
+// One second-order section of a Linkwitz-Riley pair, in double precision;
+// its output history keeps the output rounded to single precision.
+class BiquadKernel {
  public:
-  Lr4Kernel(const Lr4Coeffs& c, const Lr4State& l, const Lr4State& r)
-      : b0_(SplatD2(c.b0)), b1_(SplatD2(c.b1)), b2_(SplatD2(c.b2)), a1_(SplatD2(c.a1)),
-        a2_(SplatD2(c.a2)), x1_(MakeD2(l.x1, r.x1)), x2_(MakeD2(l.x2, r.x2)),
-        y1_(MakeD2(l.y1, r.y1)), y2_(MakeD2(l.y2, r.y2)), v1_(MakeD2(l.v1, r.v1)),
-        v2_(MakeD2(l.v2, r.v2)) {}
+  struct Output {
+    F2 single;  // the output rounded to single precision
+    D2 wide;    // the same value widened back to double
+  };
 
-  F2 Step(F2 in) {
-    const D2 x = Widen(in);
+  BiquadKernel(const Lr4Coeffs& c, double lx1, double lx2, double ly1, double ly2, double rx1,
+               double rx2, double ry1, double ry2)
+      : b0_(SplatD2(c.b0)), b1_(SplatD2(c.b1)), b2_(SplatD2(c.b2)), a1_(SplatD2(c.a1)),
+        a2_(SplatD2(c.a2)), x1_(MakeD2(lx1, rx1)), x2_(MakeD2(lx2, rx2)), y1_(MakeD2(ly1, ry1)),
+        y2_(MakeD2(ly2, ry2)) {}
+
+  Output Step(D2 x) {
     const D2 y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
-    // The second biquad's input history is the first one's rounded output
-    // history, so y1_/y2_ serve both.
-    const D2 u = Widen(Narrow(y));
-    const D2 v = b0_ * u + b1_ * y1_ + b2_ * y2_ - a1_ * v1_ - a2_ * v2_;
-    const F2 out = Narrow(v);
+    const F2 single = Narrow(y);
+    const D2 wide = Widen(single);
     x2_ = x1_;
     x1_ = x;
     y2_ = y1_;
-    y1_ = u;
-    v2_ = v1_;
-    v1_ = Widen(out);
-    return out;
+    y1_ = wide;
+    return {single, wide};
   }
 
-  void Save(Lr4State& l, Lr4State& r) const {
-    l = {Left(x1_), Left(x2_), Left(y1_), Left(y2_), Left(y1_), Left(y2_), Left(v1_), Left(v2_)};
-    r = {Right(x1_), Right(x2_), Right(y1_), Right(y2_), Right(y1_), Right(y2_), Right(v1_),
-         Right(v2_)};
+  // History of one channel: inputs n-1, n-2, outputs n-1, n-2.
+  void SaveLeft(double& x1, double& x2, double& y1, double& y2) const {
+    x1 = Left(x1_), x2 = Left(x2_), y1 = Left(y1_), y2 = Left(y2_);
+  }
+  void SaveRight(double& x1, double& x2, double& y1, double& y2) const {
+    x1 = Right(x1_), x2 = Right(x2_), y1 = Right(y1_), y2 = Right(y2_);
   }
 
  private:
   D2 b0_, b1_, b2_, a1_, a2_;
-  D2 x1_, x2_, y1_, y2_, v1_, v2_;
+  D2 x1_, x2_, y1_, y2_;
+};
+
+// A Linkwitz-Riley section: the same biquad twice in cascade. ProcessBlock
+// uses the two halves as separate steps of its pipeline.
+class Lr4Kernel {
+ public:
+  Lr4Kernel(const Lr4Coeffs& c, const Lr4State& l, const Lr4State& r)
+      : first(c, l.x1, l.x2, l.y1, l.y2, r.x1, r.x2, r.y1, r.y2),
+        second(c, l.u1, l.u2, l.v1, l.v2, r.u1, r.u2, r.v1, r.v2) {}
+
+  F2 Step(F2 in) { return second.Step(first.Step(Widen(in)).wide).single; }
+
+  void Save(Lr4State& l, Lr4State& r) const {
+    first.SaveLeft(l.x1, l.x2, l.y1, l.y2);
+    second.SaveLeft(l.u1, l.u2, l.v1, l.v2);
+    first.SaveRight(r.x1, r.x2, r.y1, r.y2);
+    second.SaveRight(r.u1, r.u2, r.v1, r.v2);
+  }
+
+  BiquadKernel first, second;
 };
 
 // First-order shelf around the all-pass (p - z^-1) / (1 - p z^-1). kHigh
