@@ -18,20 +18,26 @@ using detail::D2;
 using detail::F2;
 using detail::InputStageKernel;
 using detail::Lr4Kernel;
-using detail::PeakKernel;
+using detail::F4;
+using detail::PeakPairKernel;
 using detail::ShelfKernel;
 
 constexpr float kKiroAttenuation = 0.07f;  // -23.1 dB
 
+constexpr std::size_t kProfilePeakPairs = kProfilePeakSlots / 2;
+
+// Peaking slots first, first + 1, ... as pairs of bands.
 template <std::size_t... I>
-std::array<PeakKernel, sizeof...(I)> MakePeaks(const DspParams& p, const DspMemories& m,
-                                               std::size_t first, std::index_sequence<I...>) {
-  return {PeakKernel(p.peak[first + I], m.peak[first + I][0], m.peak[first + I][1])...};
+std::array<PeakPairKernel, sizeof...(I)> MakePeakPairs(const DspParams& p, const DspMemories& m,
+                                                       std::size_t first,
+                                                       std::index_sequence<I...>) {
+  return {PeakPairKernel(p.peak[first + 2 * I], p.peak[first + 2 * I + 1], m.peak[first + 2 * I],
+                         m.peak[first + 2 * I + 1])...};
 }
 
-template <std::size_t N, typename Kernels>
-void SavePeaks(const Kernels& kernels, DspMemories& m, std::size_t first) {
-  for (std::size_t i = 0; i < N; ++i) kernels[i].Save(m.peak[first + i][0], m.peak[first + i][1]);
+template <std::size_t N>
+void SavePeakPairs(const std::array<PeakPairKernel, N>& pairs, DspMemories& m, std::size_t first) {
+  for (std::size_t i = 0; i < N; ++i) pairs[i].Save(m.peak[first + 2 * i], m.peak[first + 2 * i + 1]);
 }
 
 // Every stage of the chain with its parameters and memories loaded.
@@ -45,7 +51,7 @@ struct Chain {
                     m.compressor1Env[1]),
         lowShelf2(p.lowShelf2, m.lowShelf2[0], m.lowShelf2[1]),
         highShelf2(p.highShelf2, m.highShelf2[0], m.highShelf2[1]),
-        profileEq(MakePeaks(p, m, 0, std::make_index_sequence<kProfilePeakSlots>())),
+        profileEq(MakePeakPairs(p, m, 0, std::make_index_sequence<kProfilePeakPairs>())),
         lowBandLowPass(p.lowBandLowPass, m.lowBandLowPass[0], m.lowBandLowPass[1]),
         highBandHighPass(p.highBandHighPass, m.highBandHighPass[0], m.highBandHighPass[1]),
         midBandLowPass(p.midBandLowPass, m.midBandLowPass[0], m.midBandLowPass[1]),
@@ -54,8 +60,8 @@ struct Chain {
                           m.lowBandEnv[1]),
         highBandCompressor(p.highBandCompressor, p.highBandLink, kiro, m.highBandEnv[0],
                            m.highBandEnv[1]),
-        userEq(MakePeaks(p, m, kFirstUserEqSlot,
-                         std::make_index_sequence<kPeakSlots - kFirstUserEqSlot>())) {}
+        userEq(p.peak[kFirstUserEqSlot], p.peak[kFirstUserEqSlot + 1], m.peak[kFirstUserEqSlot],
+               m.peak[kFirstUserEqSlot + 1]) {}
 
   void Save(DspMemories& m) const {
     inputHighPass.Save(m.inputHighPass[0], m.inputHighPass[1]);
@@ -64,14 +70,14 @@ struct Chain {
     m.compressor1Env = {compressor1.LeftEnvelope(), compressor1.RightEnvelope()};
     lowShelf2.Save(m.lowShelf2[0], m.lowShelf2[1]);
     highShelf2.Save(m.highShelf2[0], m.highShelf2[1]);
-    SavePeaks<kProfilePeakSlots>(profileEq, m, 0);
+    SavePeakPairs(profileEq, m, 0);
     lowBandLowPass.Save(m.lowBandLowPass[0], m.lowBandLowPass[1]);
     highBandHighPass.Save(m.highBandHighPass[0], m.highBandHighPass[1]);
     midBandLowPass.Save(m.midBandLowPass[0], m.midBandLowPass[1]);
     midBandHighPass.Save(m.midBandHighPass[0], m.midBandHighPass[1]);
     m.lowBandEnv = {lowBandCompressor.LeftEnvelope(), lowBandCompressor.RightEnvelope()};
     m.highBandEnv = {highBandCompressor.LeftEnvelope(), highBandCompressor.RightEnvelope()};
-    SavePeaks<kPeakSlots - kFirstUserEqSlot>(userEq, m, kFirstUserEqSlot);
+    userEq.Save(m.peak[kFirstUserEqSlot], m.peak[kFirstUserEqSlot + 1]);
   }
 
   Lr4Kernel inputHighPass;
@@ -81,10 +87,10 @@ struct Chain {
   CompressorKernel compressor1;
   ShelfKernel<false> lowShelf2;
   ShelfKernel<true> highShelf2;
-  std::array<PeakKernel, kProfilePeakSlots> profileEq;
+  std::array<PeakPairKernel, kProfilePeakPairs> profileEq;
   Lr4Kernel lowBandLowPass, highBandHighPass, midBandLowPass, midBandHighPass;
   CompressorKernel lowBandCompressor, highBandCompressor;
-  std::array<PeakKernel, kPeakSlots - kFirstUserEqSlot> userEq;
+  PeakPairKernel userEq;
 };
 
 enum class Layout { kThreeBand, kSingleBand, kSingleBandWithoutGain };
@@ -116,7 +122,7 @@ constexpr std::ptrdiff_t LastStep(Layout layout) { return MixerStep(layout) + 2;
 struct Pipe {
   D2 highPassHalf{};                        // input high-pass, first half
   F2 highPassed{};                          // input high-pass output
-  std::array<F2, kSplit> out{};             // single-output stages 2 .. kSplit-1
+  std::array<F2, kFirstPeak> out{};         // single-output stages 2 .. 7
   D2 lowHalf{}, highHalf{}, midHalf{};      // crossover, first halves
   F2 lowPassed{}, highPassed2{};            // low-pass and high-pass outputs
   D2 midLowPassed{};                        // mid low-pass output (widened)
@@ -124,8 +130,22 @@ struct Pipe {
   D2 midHighPassHalf{};                     // mid high-pass, first half
   F2 low{}, mid{}, high{};                  // the three bands, aligned
   F2 singleBand{};                          // single-band compressor output
-  F2 mixed{}, userEq{};
+  std::array<F4, kProfilePeakPairs> profileEq{};  // both bands' outputs
+  F2 mixed{};
+  F4 userEq{};
 };
+
+// A pair of peaking bands as two pipeline steps: the first band takes `in`,
+// the second the first band's previous output.
+template <bool kEdge>
+inline void RunPeakPair(PeakPairKernel& pair, F4& out, F2 in, bool firstRuns, bool secondRuns) {
+  const F4 both = detail::Combine(in, detail::First(out));
+  if constexpr (kEdge) {
+    if (firstRuns || secondRuns) out = pair.Step(both, firstRuns, secondRuns);
+  } else {
+    out = pair.Step(both);
+  }
+}
 
 // One loop turn for frame n entering the chain. kEdge: some steps have no
 // frame to work on (filling or draining the pipeline).
@@ -139,8 +159,8 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
   };
   // Latest step first: each one reads what its predecessor handed on in the
   // previous turn before that is overwritten.
-  if (on(kLast)) detail::StoreFrame(block + 2 * (n - kLast), c.userEq[1].Step(p.userEq));
-  if (on(kUserEq)) p.userEq = c.userEq[0].Step(p.mixed);
+  RunPeakPair<kEdge>(c.userEq, p.userEq, p.mixed, on(kUserEq), on(kLast));
+  if (on(kLast)) detail::StoreFrame(block + 2 * (n - kLast), detail::Second(p.userEq));
   if constexpr (kLayout == Layout::kThreeBand) {
     if (on(kMixer)) p.mixed = ((p.low + p.high) + p.mid) * gain;
     if (on(kSplit + 3)) {
@@ -165,7 +185,7 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
       p.midLowPassed = c.midBandLowPass.second.Step(p.midHalf).wide;
     }
     if (on(kSplit)) {
-      const D2 x = detail::Widen(p.out[kSplit - 1]);
+      const D2 x = detail::Widen(detail::Second(p.profileEq.back()));
       p.lowHalf = c.lowBandLowPass.first.Step(x).wide;
       p.highHalf = c.highBandHighPass.first.Step(x).wide;
       p.midHalf = c.midBandLowPass.first.Step(x).wide;
@@ -175,13 +195,13 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
       // A float product rounded once equals the double product rounded.
       p.mixed = kLayout == Layout::kSingleBand ? p.singleBand * gain : p.singleBand;
     }
-    if (on(kSplit)) p.singleBand = c.lowBandCompressor.Step(p.out[kSplit - 1]);
+    if (on(kSplit)) p.singleBand = c.lowBandCompressor.Step(detail::Second(p.profileEq.back()));
   }
-#pragma GCC unroll 16
-  for (std::ptrdiff_t b = static_cast<std::ptrdiff_t>(kProfilePeakSlots) - 1; b >= 0; --b) {
-    if (on(kFirstPeak + b)) {
-      p.out[kFirstPeak + b] = c.profileEq[b].Step(p.out[kFirstPeak + b - 1]);
-    }
+#pragma GCC unroll 8
+  for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(kProfilePeakPairs) - 1; j >= 0; --j) {
+    const F2 in = j == 0 ? p.out[kFirstPeak - 1] : detail::Second(p.profileEq[j - 1]);
+    const std::ptrdiff_t step = kFirstPeak + 2 * j;
+    RunPeakPair<kEdge>(c.profileEq[j], p.profileEq[j], in, on(step), on(step + 1));
   }
   if (on(7)) p.out[7] = c.highShelf2.Step(p.out[6]);
   if (on(6)) p.out[6] = c.lowShelf2.Step(p.out[5]);

@@ -115,35 +115,122 @@ class ShelfKernel {
   F2 s_;
 };
 
+// The all-pass recursion of a peaking band, for one band (V = F2) or two
+// bands side by side (V = F4).
+template <typename V>
+struct PeakRecursion {
+  V c, d;
+  V x0, x1, x2, y0, y1, y2;
+
+  // Returns the all-pass output y[2]; x[2] is the input.
+  V Step(V x) {
+    x0 = x1;
+    x1 = x2;
+    x2 = x;
+    y0 = y1;
+    y1 = y2;
+    y2 = c * (x2 - y0) + d * (x1 - y1) + x0;
+    return y2;
+  }
+};
+
 // Regalia-Mitra peaking band around the all-pass
-// (c + d z^-1 + z^-2) / (1 + d z^-1 + c z^-2).
+// (c + d z^-1 + z^-2) / (1 + d z^-1 + c z^-2):
+// output = (y (1 - k) + x (1 + k)) / 2, in double.
+struct PeakMix {
+  explicit PeakMix(float k)
+      : halfOneMinusK(SplatD2((1.0 - k) * 0.5)), halfOnePlusK(SplatD2((1.0 + k) * 0.5)) {}
+  F2 operator()(F2 allPass, F2 x) const {
+    return Narrow(Widen(allPass) * halfOneMinusK + Widen(x) * halfOnePlusK);
+  }
+  D2 halfOneMinusK, halfOnePlusK;
+};
+
 class PeakKernel {
  public:
   PeakKernel(const PeakParams& p, const PeakState& l, const PeakState& r)
-      : c_(SplatF2(p.c)), d_(SplatF2(p.d)), halfOneMinusK_(SplatD2((1.0 - p.k) * 0.5)),
-        halfOnePlusK_(SplatD2((1.0 + p.k) * 0.5)), x0_(MakeF2(l.x[0], r.x[0])),
-        x1_(MakeF2(l.x[1], r.x[1])), x2_(MakeF2(l.x[2], r.x[2])), y0_(MakeF2(l.y[0], r.y[0])),
-        y1_(MakeF2(l.y[1], r.y[1])), y2_(MakeF2(l.y[2], r.y[2])) {}
+      : r_{SplatF2(p.c),
+           SplatF2(p.d),
+           MakeF2(l.x[0], r.x[0]),
+           MakeF2(l.x[1], r.x[1]),
+           MakeF2(l.x[2], r.x[2]),
+           MakeF2(l.y[0], r.y[0]),
+           MakeF2(l.y[1], r.y[1]),
+           MakeF2(l.y[2], r.y[2])},
+        mix_(p.k) {}
 
-  F2 Step(F2 x) {
-    x0_ = x1_;
-    x1_ = x2_;
-    x2_ = x;
-    y0_ = y1_;
-    y1_ = y2_;
-    y2_ = c_ * (x2_ - y0_) + d_ * (x1_ - y1_) + x0_;
-    return Narrow(Widen(y2_) * halfOneMinusK_ + Widen(x) * halfOnePlusK_);
-  }
+  F2 Step(F2 x) { return mix_(r_.Step(x), x); }
 
   void Save(PeakState& l, PeakState& r) const {
-    l = {{Left(x0_), Left(x1_), Left(x2_)}, {Left(y0_), Left(y1_), Left(y2_)}};
-    r = {{Right(x0_), Right(x1_), Right(x2_)}, {Right(y0_), Right(y1_), Right(y2_)}};
+    l = {{Left(r_.x0), Left(r_.x1), Left(r_.x2)}, {Left(r_.y0), Left(r_.y1), Left(r_.y2)}};
+    r = {{Right(r_.x0), Right(r_.x1), Right(r_.x2)}, {Right(r_.y0), Right(r_.y1), Right(r_.y2)}};
   }
 
  private:
-  F2 c_, d_;
-  D2 halfOneMinusK_, halfOnePlusK_;
-  F2 x0_, x1_, x2_, y0_, y1_, y2_;
+  PeakRecursion<F2> r_;
+  PeakMix mix_;
+};
+
+// Two consecutive peaking bands in one register: the second band works one
+// frame behind the first (on the first one's previous output), so both
+// recursions run side by side.
+class PeakPairKernel {
+ public:
+  PeakPairKernel(const PeakParams& first, const PeakParams& second,
+                 const std::array<PeakState, 2>& firstState,
+                 const std::array<PeakState, 2>& secondState)
+      : r_{SplatPairs(first.c, second.c), SplatPairs(first.d, second.d),
+           Pack(firstState, secondState, 0, false), Pack(firstState, secondState, 1, false),
+           Pack(firstState, secondState, 2, false), Pack(firstState, secondState, 0, true),
+           Pack(firstState, secondState, 1, true), Pack(firstState, secondState, 2, true)},
+        firstMix_(first.k), secondMix_(second.k) {}
+
+  // in: the first band's input, then the second band's (the first band's
+  // previous output); returns both outputs in the same order.
+  F4 Step(F4 in) {
+    const F4 y = r_.Step(in);
+    return Combine(firstMix_(First(y), First(in)), secondMix_(Second(y), Second(in)));
+  }
+
+  // While the pipeline fills or drains, a band without a frame keeps its
+  // memories.
+  F4 Step(F4 in, bool firstRuns, bool secondRuns) {
+    const PeakRecursion<F4> before = r_;
+    const F4 out = Step(in);
+    const auto keep = [&](F4 now, F4 old) { return SelectPairs(firstRuns, secondRuns, now, old); };
+    r_.x0 = keep(r_.x0, before.x0);
+    r_.x1 = keep(r_.x1, before.x1);
+    r_.x2 = keep(r_.x2, before.x2);
+    r_.y0 = keep(r_.y0, before.y0);
+    r_.y1 = keep(r_.y1, before.y1);
+    r_.y2 = keep(r_.y2, before.y2);
+    return out;
+  }
+
+  void Save(std::array<PeakState, 2>& first, std::array<PeakState, 2>& second) const {
+    const F4 x[3] = {r_.x0, r_.x1, r_.x2}, y[3] = {r_.y0, r_.y1, r_.y2};
+    for (std::size_t i = 0; i < 3; ++i) {
+      Unpack(x[i], first[0].x[i], first[1].x[i], second[0].x[i], second[1].x[i]);
+      Unpack(y[i], first[0].y[i], first[1].y[i], second[0].y[i], second[1].y[i]);
+    }
+  }
+
+ private:
+  static F4 Pack(const std::array<PeakState, 2>& first, const std::array<PeakState, 2>& second,
+                 std::size_t i, bool output) {
+    const auto get = [&](const PeakState& s) { return output ? s.y[i] : s.x[i]; };
+    return Combine(MakeF2(get(first[0]), get(first[1])), MakeF2(get(second[0]), get(second[1])));
+  }
+  static void Unpack(F4 v, float& firstLeft, float& firstRight, float& secondLeft,
+                     float& secondRight) {
+    firstLeft = Left(First(v));
+    firstRight = Right(First(v));
+    secondLeft = Left(Second(v));
+    secondRight = Right(Second(v));
+  }
+
+  PeakRecursion<F4> r_;
+  PeakMix firstMix_, secondMix_;
 };
 
 // Gains above threshold: detector^(1/ratio - 1) for each channel flagged in

@@ -1,8 +1,9 @@
 // Both channels of one frame in one register: F2 holds (left, right) in single
-// precision, D2 the same in double. On x86-64 they are SSE2 registers (F2 uses
-// lanes 0 and 1 and keeps lanes 2 and 3 at zero); elsewhere plain pairs. Every
-// operation is one IEEE operation per channel, so results are exactly those
-// of the scalar formulas.
+// precision, D2 the same in double, F4 two such pairs (of two stages that run
+// side by side). On x86-64 they are SSE2 registers (F2 uses lanes 0 and 1;
+// lanes 2 and 3 carry no meaning); elsewhere plain values. Every operation is
+// one IEEE operation per channel, so results are exactly those of the scalar
+// formulas.
 #pragma once
 
 #include <cmath>
@@ -73,6 +74,27 @@ inline F2 LargerOfBoth(F2 a) {
   return {_mm_shuffle_ps(larger, larger, _MM_SHUFFLE(3, 2, 0, 0))};
 }
 
+struct F4 {
+  __m128 v;
+};
+
+inline F4 Combine(F2 first, F2 second) { return {_mm_movelh_ps(first.v, second.v)}; }
+inline F2 First(F4 a) { return {a.v}; }
+inline F2 Second(F4 a) { return {_mm_movehl_ps(a.v, a.v)}; }
+inline F4 SplatPairs(float first, float second) {
+  return {_mm_setr_ps(first, first, second, second)};
+}
+inline F4 operator+(F4 a, F4 b) { return {_mm_add_ps(a.v, b.v)}; }
+inline F4 operator-(F4 a, F4 b) { return {_mm_sub_ps(a.v, b.v)}; }
+inline F4 operator*(F4 a, F4 b) { return {_mm_mul_ps(a.v, b.v)}; }
+
+// Per pair: keep ? a : b.
+inline F4 SelectPairs(bool keepFirst, bool keepSecond, F4 a, F4 b) {
+  const float f = keepFirst ? -1.0f : 0.0f, s = keepSecond ? -1.0f : 0.0f;
+  const __m128 mask = _mm_cmpneq_ps(_mm_setr_ps(f, f, s, s), _mm_setzero_ps());
+  return {_mm_or_ps(_mm_and_ps(mask, a.v), _mm_andnot_ps(mask, b.v))};
+}
+
 #else
 
 struct F2 {
@@ -111,6 +133,20 @@ inline int GreaterMask(F2 a, F2 limit) { return (a.l > limit.l ? 1 : 0) | (a.r >
 inline F2 LargerOfBoth(F2 a) {
   const float larger = a.l > a.r ? a.l : a.r;
   return {larger, larger};
+}
+
+struct F4 {
+  F2 first, second;
+};
+inline F4 Combine(F2 first, F2 second) { return {first, second}; }
+inline F2 First(F4 a) { return a.first; }
+inline F2 Second(F4 a) { return a.second; }
+inline F4 SplatPairs(float first, float second) { return {SplatF2(first), SplatF2(second)}; }
+inline F4 operator+(F4 a, F4 b) { return {a.first + b.first, a.second + b.second}; }
+inline F4 operator-(F4 a, F4 b) { return {a.first - b.first, a.second - b.second}; }
+inline F4 operator*(F4 a, F4 b) { return {a.first * b.first, a.second * b.second}; }
+inline F4 SelectPairs(bool keepFirst, bool keepSecond, F4 a, F4 b) {
+  return {keepFirst ? a.first : b.first, keepSecond ? a.second : b.second};
 }
 
 #endif

@@ -183,6 +183,25 @@ TEST_F(ChainTest, MatchesTheReferenceBitForBit) {
   }
 }
 
+// Blocks shorter than the chain's pipeline fill and drain it at once.
+TEST_F(ChainTest, TinyBlocksMatchTheReference) {
+  std::mt19937 rng(77);
+  for (std::int32_t layout = 0; layout < 3; ++layout) {
+    auto state = testing::MakeState();
+    reference::Chain reference;
+    DspParams p = testing::RandomParams(state->tables, rng);
+    p.dynamicsMode = layout;
+    state->params = p;
+    PublishParams(*state);
+    for (std::size_t frames = 1; frames <= 40; ++frames) {
+      std::vector<float> block = testing::MusicLike(frames, rng), expected = block;
+      ProcessBlock(*state, block.data(), frames);
+      reference.Process(p, false, true, expected.data(), frames);
+      ASSERT_EQ(FirstDifference(block, expected), -1) << "layout " << layout << " frames " << frames;
+    }
+  }
+}
+
 TEST_F(ChainTest, LongBlocksAreProcessedInPiecesWithTheSameResult) {
   std::mt19937 rng(9);
   DspParams p = testing::RandomParams(state_->tables, rng);
