@@ -15,6 +15,7 @@ bool InitDsp(DspState& state) {
   state.frameCount = 0;
   state.memories = DspMemories{};
   state.noise = NoiseSource{};
+  state.useAvx = true;
   state.handover.Reset(state.params);
 
   bool complete = true;

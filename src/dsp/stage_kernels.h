@@ -12,12 +12,31 @@
 #include <array>
 #include <cstdint>
 
+#include <cmath>
+
 #include "dsp_records.h"
+#include "dynamics.h"
 #include "filters.h"
 #include "noise_source.h"
 #include "stereo_pair.h"
 
 namespace auralith::dsp::detail {
+
+// Gains above threshold: detector^(1/ratio - 1) for each channel flagged in
+// `above` (bit 0 left, bit 1 right), 1 for the other. Out of line (in the
+// baseline build, so both pipeline builds share it): the rare path, and the
+// power function's call would otherwise crowd the loop.
+void CompressorGains(float leftDetector, float rightDetector, int above, float exponent,
+                     float& left, float& right);
+float LinkedCompressorGain(float detector, float exponent);
+
+inline namespace AURALITH_ISA {
+
+// Per pair of a two-pair register: keep ? now : old.
+template <typename V>
+V SelectPairs(bool keepFirst, bool keepSecond, V now, V old) {
+  return Combine(keepFirst ? First(now) : First(old), keepSecond ? Second(now) : Second(old));
+}
 
 // One second-order section of a Linkwitz-Riley pair, in double precision;
 // its output history keeps the output rounded to single precision.
@@ -76,6 +95,60 @@ class Lr4Kernel {
   }
 
   BiquadKernel first, second;
+};
+
+// Both halves of a Linkwitz-Riley section side by side: the second half
+// works one frame behind the first, on the first half's previous output.
+class Lr4PairKernel {
+ public:
+  struct Output {
+    F4 single;  // outputs of both halves rounded to single precision
+    D4 wide;    // the same widened back to double
+  };
+
+  Lr4PairKernel(const Lr4Coeffs& c, const Lr4State& l, const Lr4State& r)
+      : b0_(SplatPairs(c.b0, c.b0)), b1_(SplatPairs(c.b1, c.b1)), b2_(SplatPairs(c.b2, c.b2)),
+        a1_(SplatPairs(c.a1, c.a1)), a2_(SplatPairs(c.a2, c.a2)),
+        x1_(Combine(MakeD2(l.x1, r.x1), MakeD2(l.u1, r.u1))),
+        x2_(Combine(MakeD2(l.x2, r.x2), MakeD2(l.u2, r.u2))),
+        y1_(Combine(MakeD2(l.y1, r.y1), MakeD2(l.v1, r.v1))),
+        y2_(Combine(MakeD2(l.y2, r.y2), MakeD2(l.v2, r.v2))) {}
+
+  // `in`: the first half's input, then the second half's.
+  Output Step(D4 in) {
+    const D4 y = b0_ * in + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
+    const F4 single = Narrow(y);
+    const D4 wide = Widen(single);
+    x2_ = x1_;
+    x1_ = in;
+    y2_ = y1_;
+    y1_ = wide;
+    return {single, wide};
+  }
+
+  // While the pipeline fills or drains, a half without a frame keeps its
+  // memories.
+  Output Step(D4 in, bool firstRuns, bool secondRuns) {
+    const D4 x1 = x1_, x2 = x2_, y1 = y1_, y2 = y2_;
+    const Output out = Step(in);
+    x1_ = SelectPairs(firstRuns, secondRuns, x1_, x1);
+    x2_ = SelectPairs(firstRuns, secondRuns, x2_, x2);
+    y1_ = SelectPairs(firstRuns, secondRuns, y1_, y1);
+    y2_ = SelectPairs(firstRuns, secondRuns, y2_, y2);
+    return out;
+  }
+
+  void Save(Lr4State& l, Lr4State& r) const {
+    const D2 x1a = First(x1_), x2a = First(x2_), y1a = First(y1_), y2a = First(y2_);
+    const D2 x1b = Second(x1_), x2b = Second(x2_), y1b = Second(y1_), y2b = Second(y2_);
+    l = {Left(x1a), Left(x2a), Left(x1b), Left(x2b), Left(y1a), Left(y2a), Left(y1b), Left(y2b)};
+    r = {Right(x1a), Right(x2a), Right(x1b), Right(x2b),
+         Right(y1a), Right(y2a), Right(y1b), Right(y2b)};
+  }
+
+ private:
+  D4 b0_, b1_, b2_, a1_, a2_;
+  D4 x1_, x2_, y1_, y2_;
 };
 
 // First-order shelf around the all-pass (p - z^-1) / (1 - p z^-1). kHigh
@@ -183,13 +256,14 @@ class PeakPairKernel {
            Pack(firstState, secondState, 0, false), Pack(firstState, secondState, 1, false),
            Pack(firstState, secondState, 2, false), Pack(firstState, secondState, 0, true),
            Pack(firstState, secondState, 1, true), Pack(firstState, secondState, 2, true)},
-        firstMix_(first.k), secondMix_(second.k) {}
+        halfOneMinusK_(SplatPairs((1.0 - first.k) * 0.5, (1.0 - second.k) * 0.5)),
+        halfOnePlusK_(SplatPairs((1.0 + first.k) * 0.5, (1.0 + second.k) * 0.5)) {}
 
   // in: the first band's input, then the second band's (the first band's
   // previous output); returns both outputs in the same order.
   F4 Step(F4 in) {
     const F4 y = r_.Step(in);
-    return Combine(firstMix_(First(y), First(in)), secondMix_(Second(y), Second(in)));
+    return Narrow(Widen(y) * halfOneMinusK_ + Widen(in) * halfOnePlusK_);
   }
 
   // While the pipeline fills or drains, a band without a frame keeps its
@@ -230,19 +304,22 @@ class PeakPairKernel {
   }
 
   PeakRecursion<F4> r_;
-  PeakMix firstMix_, secondMix_;
+  D4 halfOneMinusK_, halfOnePlusK_;
 };
-
-// Gains above threshold: detector^(1/ratio - 1) for each channel flagged in
-// `above` (bit 0 left, bit 1 right), 1 for the other. Out of line: it is the
-// rare path, and the power function's call would otherwise crowd the loop.
-F2 CompressorGains(F2 detector, int above, float exponent);
-F2 LinkedCompressorGain(F2 detector, float exponent);
 
 class CompressorKernel {
  public:
   CompressorKernel(const CompParams& p, std::int32_t linkMode, bool kiroActive, float envL,
-                   float envR);
+                   float envR)
+      : linked_(linkMode == kLinked),
+        attack_(SplatF2(p.attack)),
+        release_(SplatF2(p.release)),
+        thresholdInv_(SplatF2(kiroActive ? static_cast<float>(static_cast<double>(p.thresholdInv) *
+                                                             kKiroThresholdFactor)
+                                         : p.thresholdInv)),
+        makeup_(SplatF2(p.makeup)),
+        exponent_(static_cast<float>(1.0 / static_cast<double>(p.ratio)) - 1.0f),
+        env_(MakeF2(envL, envR)) {}
 
   F2 Step(F2 x) {
     const F2 level = Abs(x);
@@ -250,10 +327,7 @@ class CompressorKernel {
     const F2 detector = (linked_ ? LargerOfBoth(env_) : env_) * thresholdInv_;
     const F2 one = SplatF2(1.0f);
     const int above = GreaterMask(detector, one);
-    // Linked channels share one detector, so one power serves both.
-    const F2 gain = above == 0 ? one
-                    : linked_  ? LinkedCompressorGain(detector, exponent_)
-                               : CompressorGains(detector, above, exponent_);
+    const F2 gain = above == 0 ? one : Gains(detector, above);
     return (gain * x) * makeup_;
   }
 
@@ -261,6 +335,14 @@ class CompressorKernel {
   float RightEnvelope() const { return Right(env_); }
 
  private:
+  // Linked channels share one detector, so one power serves both.
+  F2 Gains(F2 detector, int above) const {
+    if (linked_) return SplatF2(LinkedCompressorGain(Left(detector), exponent_));
+    float left = 1.0f, right = 1.0f;
+    CompressorGains(Left(detector), Right(detector), above, exponent_, left, right);
+    return MakeF2(left, right);
+  }
+
   bool linked_;
   F2 attack_, release_, thresholdInv_, makeup_;
   float exponent_;  // 1/ratio - 1
@@ -290,4 +372,5 @@ class InputStageKernel {
   NoiseSource& noise_;
 };
 
+}  // namespace AURALITH_ISA
 }  // namespace auralith::dsp::detail

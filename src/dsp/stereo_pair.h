@@ -4,6 +4,11 @@
 // lanes 2 and 3 carry no meaning); elsewhere plain values. Every operation is
 // one IEEE operation per channel, so results are exactly those of the scalar
 // formulas.
+//
+// D4 holds two D2 pairs; with AVX (the pipeline's second build, chosen at run
+// time) it is one 256-bit register, otherwise two SSE2 registers. Everything
+// here lives in a namespace named after the instruction set it is compiled
+// for, so the two builds never share a function.
 #pragma once
 
 #include <cmath>
@@ -13,8 +18,15 @@
 #include <emmintrin.h>
 #define AURALITH_SSE2 1
 #endif
+#if defined(__AVX__)
+#include <immintrin.h>
+#define AURALITH_ISA avx
+#else
+#define AURALITH_ISA base
+#endif
 
 namespace auralith::dsp::detail {
+inline namespace AURALITH_ISA {
 
 #if AURALITH_SSE2
 
@@ -88,13 +100,6 @@ inline F4 operator+(F4 a, F4 b) { return {_mm_add_ps(a.v, b.v)}; }
 inline F4 operator-(F4 a, F4 b) { return {_mm_sub_ps(a.v, b.v)}; }
 inline F4 operator*(F4 a, F4 b) { return {_mm_mul_ps(a.v, b.v)}; }
 
-// Per pair: keep ? a : b.
-inline F4 SelectPairs(bool keepFirst, bool keepSecond, F4 a, F4 b) {
-  const float f = keepFirst ? -1.0f : 0.0f, s = keepSecond ? -1.0f : 0.0f;
-  const __m128 mask = _mm_cmpneq_ps(_mm_setr_ps(f, f, s, s), _mm_setzero_ps());
-  return {_mm_or_ps(_mm_and_ps(mask, a.v), _mm_andnot_ps(mask, b.v))};
-}
-
 #else
 
 struct F2 {
@@ -145,10 +150,44 @@ inline F4 SplatPairs(float first, float second) { return {SplatF2(first), SplatF
 inline F4 operator+(F4 a, F4 b) { return {a.first + b.first, a.second + b.second}; }
 inline F4 operator-(F4 a, F4 b) { return {a.first - b.first, a.second - b.second}; }
 inline F4 operator*(F4 a, F4 b) { return {a.first * b.first, a.second * b.second}; }
-inline F4 SelectPairs(bool keepFirst, bool keepSecond, F4 a, F4 b) {
-  return {keepFirst ? a.first : b.first, keepSecond ? a.second : b.second};
-}
 
 #endif
 
+#if defined(__AVX__)
+
+struct D4 {
+  __m256d v;
+};
+inline D4 Combine(D2 first, D2 second) {
+  return {_mm256_insertf128_pd(_mm256_castpd128_pd256(first.v), second.v, 1)};
+}
+inline D2 First(D4 a) { return {_mm256_castpd256_pd128(a.v)}; }
+inline D2 Second(D4 a) { return {_mm256_extractf128_pd(a.v, 1)}; }
+inline D4 SplatPairs(double first, double second) {
+  return {_mm256_setr_pd(first, first, second, second)};
+}
+inline D4 operator+(D4 a, D4 b) { return {_mm256_add_pd(a.v, b.v)}; }
+inline D4 operator-(D4 a, D4 b) { return {_mm256_sub_pd(a.v, b.v)}; }
+inline D4 operator*(D4 a, D4 b) { return {_mm256_mul_pd(a.v, b.v)}; }
+inline D4 Widen(F4 a) { return {_mm256_cvtps_pd(a.v)}; }
+inline F4 Narrow(D4 a) { return {_mm256_cvtpd_ps(a.v)}; }
+
+#else
+
+struct D4 {
+  D2 first, second;
+};
+inline D4 Combine(D2 first, D2 second) { return {first, second}; }
+inline D2 First(D4 a) { return a.first; }
+inline D2 Second(D4 a) { return a.second; }
+inline D4 SplatPairs(double first, double second) { return {SplatD2(first), SplatD2(second)}; }
+inline D4 operator+(D4 a, D4 b) { return {a.first + b.first, a.second + b.second}; }
+inline D4 operator-(D4 a, D4 b) { return {a.first - b.first, a.second - b.second}; }
+inline D4 operator*(D4 a, D4 b) { return {a.first * b.first, a.second * b.second}; }
+inline D4 Widen(F4 a) { return {Widen(First(a)), Widen(Second(a))}; }
+inline F4 Narrow(D4 a) { return Combine(Narrow(a.first), Narrow(a.second)); }
+
+#endif
+
+}  // namespace AURALITH_ISA
 }  // namespace auralith::dsp::detail

@@ -146,11 +146,13 @@ TEST_F(ChainTest, SingleBandWithoutMixerGainForOtherLayouts) {
 
 // Random profiles, changed between blocks, with and without hearing
 // protection and dither: every sample equals the scalar reference, so the
-// stages' memories carry over parameter changes exactly as they should.
+// stages' memories carry over parameter changes exactly as they should. Both
+// builds of the pipeline (SSE2 and, where the processor has it, AVX) run.
 TEST_F(ChainTest, MatchesTheReferenceBitForBit) {
   std::mt19937 rng(2024);
-  for (int run = 0; run < 6; ++run) {
+  for (int run = 0; run < 8; ++run) {
     auto state = testing::MakeState();
+    state->useAvx = run >= 4;
     reference::Chain reference;
     const bool dither = run % 2 == 0;
     state->dither = dither;
@@ -166,7 +168,8 @@ TEST_F(ChainTest, MatchesTheReferenceBitForBit) {
       ProcessBlock(*state, block.data(), frames);
       reference.Process(p, kiro, dither, expected.data(), frames);
       ASSERT_EQ(FirstDifference(block, expected), -1)
-          << "run " << run << " block " << blockIndex << " layout " << p.dynamicsMode;
+          << "run " << run << " block " << blockIndex << " layout " << p.dynamicsMode
+          << (state->useAvx ? " (AVX)" : " (SSE2)");
       ASSERT_EQ(state->frameCount, static_cast<std::int32_t>(frames));
       if (p.dynamicsMode == kThreeBand) {
         const std::vector<float> low(state->lowBand.get(), state->lowBand.get() + 2 * frames);
@@ -186,11 +189,12 @@ TEST_F(ChainTest, MatchesTheReferenceBitForBit) {
 // Blocks shorter than the chain's pipeline fill and drain it at once.
 TEST_F(ChainTest, TinyBlocksMatchTheReference) {
   std::mt19937 rng(77);
-  for (std::int32_t layout = 0; layout < 3; ++layout) {
+  for (std::int32_t layout = 0; layout < 6; ++layout) {
     auto state = testing::MakeState();
+    state->useAvx = layout >= 3;
     reference::Chain reference;
     DspParams p = testing::RandomParams(state->tables, rng);
-    p.dynamicsMode = layout;
+    p.dynamicsMode = layout % 3;
     state->params = p;
     PublishParams(*state);
     for (std::size_t frames = 1; frames <= 40; ++frames) {
