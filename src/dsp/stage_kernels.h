@@ -38,117 +38,99 @@ V SelectPairs(bool keepFirst, bool keepSecond, V now, V old) {
   return Combine(keepFirst ? First(now) : First(old), keepSecond ? Second(now) : Second(old));
 }
 
-// One second-order section of a Linkwitz-Riley pair, in double precision;
-// its output history keeps the output rounded to single precision.
-class BiquadKernel {
- public:
+// One second-order section of a Linkwitz-Riley pair in double precision, for
+// one section (D2) or two side by side (D4); its output history keeps the
+// output rounded to single precision.
+template <typename D, typename F>
+struct BiquadRecursion {
   struct Output {
-    F2 single;  // the output rounded to single precision
-    D2 wide;    // the same value widened back to double
+    F single;  // the output rounded to single precision
+    D wide;    // the same value widened back to double
   };
 
-  BiquadKernel(const Lr4Coeffs& c, double lx1, double lx2, double ly1, double ly2, double rx1,
-               double rx2, double ry1, double ry2)
-      : b0_(SplatD2(c.b0)), b1_(SplatD2(c.b1)), b2_(SplatD2(c.b2)), a1_(SplatD2(c.a1)),
-        a2_(SplatD2(c.a2)), x1_(MakeD2(lx1, rx1)), x2_(MakeD2(lx2, rx2)), y1_(MakeD2(ly1, ry1)),
-        y2_(MakeD2(ly2, ry2)) {}
-
-  Output Step(D2 x) {
-    const D2 y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
-    const F2 single = Narrow(y);
-    const D2 wide = Widen(single);
-    x2_ = x1_;
-    x1_ = x;
-    y2_ = y1_;
-    y1_ = wide;
+  Output Step(D x) {
+    const D y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    const F single = Narrow(y);
+    const D wide = Widen(single);
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = wide;
     return {single, wide};
   }
 
-  // History of one channel: inputs n-1, n-2, outputs n-1, n-2.
-  void SaveLeft(double& x1, double& x2, double& y1, double& y2) const {
-    x1 = Left(x1_), x2 = Left(x2_), y1 = Left(y1_), y2 = Left(y2_);
-  }
-  void SaveRight(double& x1, double& x2, double& y1, double& y2) const {
-    x1 = Right(x1_), x2 = Right(x2_), y1 = Right(y1_), y2 = Right(y2_);
-  }
-
- private:
-  D2 b0_, b1_, b2_, a1_, a2_;
-  D2 x1_, x2_, y1_, y2_;
+  D b0, b1, b2, a1, a2;
+  D x1, x2, y1, y2;  // inputs n-1, n-2; outputs n-1, n-2
 };
 
-// A Linkwitz-Riley section: the same biquad twice in cascade. ProcessBlock
-// uses the two halves as separate steps of its pipeline.
+// A Linkwitz-Riley section: the same biquad twice in cascade.
 class Lr4Kernel {
  public:
   Lr4Kernel(const Lr4Coeffs& c, const Lr4State& l, const Lr4State& r)
-      : first(c, l.x1, l.x2, l.y1, l.y2, r.x1, r.x2, r.y1, r.y2),
-        second(c, l.u1, l.u2, l.v1, l.v2, r.u1, r.u2, r.v1, r.v2) {}
+      : first_{SplatD2(c.b0),         SplatD2(c.b1),         SplatD2(c.b2),
+               SplatD2(c.a1),         SplatD2(c.a2),         MakeD2(l.x1, r.x1),
+               MakeD2(l.x2, r.x2),    MakeD2(l.y1, r.y1),    MakeD2(l.y2, r.y2)},
+        second_{first_.b0,         first_.b1,         first_.b2,
+                first_.a1,         first_.a2,         MakeD2(l.u1, r.u1),
+                MakeD2(l.u2, r.u2), MakeD2(l.v1, r.v1), MakeD2(l.v2, r.v2)} {}
 
-  F2 Step(F2 in) { return second.Step(first.Step(Widen(in)).wide).single; }
+  F2 Step(F2 in) { return second_.Step(first_.Step(Widen(in)).wide).single; }
 
   void Save(Lr4State& l, Lr4State& r) const {
-    first.SaveLeft(l.x1, l.x2, l.y1, l.y2);
-    second.SaveLeft(l.u1, l.u2, l.v1, l.v2);
-    first.SaveRight(r.x1, r.x2, r.y1, r.y2);
-    second.SaveRight(r.u1, r.u2, r.v1, r.v2);
+    const auto& a = first_;
+    const auto& b = second_;
+    l = {Left(a.x1), Left(a.x2), Left(b.x1), Left(b.x2),
+         Left(a.y1), Left(a.y2), Left(b.y1), Left(b.y2)};
+    r = {Right(a.x1), Right(a.x2), Right(b.x1), Right(b.x2),
+         Right(a.y1), Right(a.y2), Right(b.y1), Right(b.y2)};
   }
 
-  BiquadKernel first, second;
+ private:
+  BiquadRecursion<D2, F2> first_, second_;
 };
 
 // Both halves of a Linkwitz-Riley section side by side: the second half
 // works one frame behind the first, on the first half's previous output.
 class Lr4PairKernel {
  public:
-  struct Output {
-    F4 single;  // outputs of both halves rounded to single precision
-    D4 wide;    // the same widened back to double
-  };
+  using Output = BiquadRecursion<D4, F4>::Output;
 
   Lr4PairKernel(const Lr4Coeffs& c, const Lr4State& l, const Lr4State& r)
-      : b0_(SplatPairs(c.b0, c.b0)), b1_(SplatPairs(c.b1, c.b1)), b2_(SplatPairs(c.b2, c.b2)),
-        a1_(SplatPairs(c.a1, c.a1)), a2_(SplatPairs(c.a2, c.a2)),
-        x1_(Combine(MakeD2(l.x1, r.x1), MakeD2(l.u1, r.u1))),
-        x2_(Combine(MakeD2(l.x2, r.x2), MakeD2(l.u2, r.u2))),
-        y1_(Combine(MakeD2(l.y1, r.y1), MakeD2(l.v1, r.v1))),
-        y2_(Combine(MakeD2(l.y2, r.y2), MakeD2(l.v2, r.v2))) {}
+      : r_{SplatPairs(c.b0, c.b0),
+           SplatPairs(c.b1, c.b1),
+           SplatPairs(c.b2, c.b2),
+           SplatPairs(c.a1, c.a1),
+           SplatPairs(c.a2, c.a2),
+           Combine(MakeD2(l.x1, r.x1), MakeD2(l.u1, r.u1)),
+           Combine(MakeD2(l.x2, r.x2), MakeD2(l.u2, r.u2)),
+           Combine(MakeD2(l.y1, r.y1), MakeD2(l.v1, r.v1)),
+           Combine(MakeD2(l.y2, r.y2), MakeD2(l.v2, r.v2))} {}
 
   // `in`: the first half's input, then the second half's.
-  Output Step(D4 in) {
-    const D4 y = b0_ * in + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
-    const F4 single = Narrow(y);
-    const D4 wide = Widen(single);
-    x2_ = x1_;
-    x1_ = in;
-    y2_ = y1_;
-    y1_ = wide;
-    return {single, wide};
-  }
+  Output Step(D4 in) { return r_.Step(in); }
 
   // While the pipeline fills or drains, a half without a frame keeps its
   // memories.
   Output Step(D4 in, bool firstRuns, bool secondRuns) {
-    const D4 x1 = x1_, x2 = x2_, y1 = y1_, y2 = y2_;
-    const Output out = Step(in);
-    x1_ = SelectPairs(firstRuns, secondRuns, x1_, x1);
-    x2_ = SelectPairs(firstRuns, secondRuns, x2_, x2);
-    y1_ = SelectPairs(firstRuns, secondRuns, y1_, y1);
-    y2_ = SelectPairs(firstRuns, secondRuns, y2_, y2);
+    const BiquadRecursion<D4, F4> before = r_;
+    const Output out = r_.Step(in);
+    r_.x1 = SelectPairs(firstRuns, secondRuns, r_.x1, before.x1);
+    r_.x2 = SelectPairs(firstRuns, secondRuns, r_.x2, before.x2);
+    r_.y1 = SelectPairs(firstRuns, secondRuns, r_.y1, before.y1);
+    r_.y2 = SelectPairs(firstRuns, secondRuns, r_.y2, before.y2);
     return out;
   }
 
   void Save(Lr4State& l, Lr4State& r) const {
-    const D2 x1a = First(x1_), x2a = First(x2_), y1a = First(y1_), y2a = First(y2_);
-    const D2 x1b = Second(x1_), x2b = Second(x2_), y1b = Second(y1_), y2b = Second(y2_);
+    const D2 x1a = First(r_.x1), x2a = First(r_.x2), y1a = First(r_.y1), y2a = First(r_.y2);
+    const D2 x1b = Second(r_.x1), x2b = Second(r_.x2), y1b = Second(r_.y1), y2b = Second(r_.y2);
     l = {Left(x1a), Left(x2a), Left(x1b), Left(x2b), Left(y1a), Left(y2a), Left(y1b), Left(y2b)};
     r = {Right(x1a), Right(x2a), Right(x1b), Right(x2b),
          Right(y1a), Right(y2a), Right(y1b), Right(y2b)};
   }
 
  private:
-  D4 b0_, b1_, b2_, a1_, a2_;
-  D4 x1_, x2_, y1_, y2_;
+  BiquadRecursion<D4, F4> r_;
 };
 
 // First-order shelf around the all-pass (p - z^-1) / (1 - p z^-1). kHigh

@@ -1,9 +1,9 @@
 // Both channels of one frame in one register: F2 holds (left, right) in single
 // precision, D2 the same in double, F4 two such pairs (of two stages that run
 // side by side). On x86-64 they are SSE2 registers (F2 uses lanes 0 and 1;
-// lanes 2 and 3 carry no meaning); elsewhere plain values. Every operation is
-// one IEEE operation per channel, so results are exactly those of the scalar
-// formulas.
+// lanes 2 and 3 carry no meaning); elsewhere, or with AURALITH_NO_SIMD (to
+// check that path), plain values. Every operation is one IEEE operation per
+// channel, so results are exactly those of the scalar formulas.
 //
 // D4 holds two D2 pairs; with AVX (the pipeline's second build, chosen at run
 // time) it is one 256-bit register, otherwise two SSE2 registers. Everything
@@ -14,7 +14,7 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if (defined(__SSE2__) || defined(_M_X64)) && !defined(AURALITH_NO_SIMD)
 #include <emmintrin.h>
 #define AURALITH_SSE2 1
 #endif
@@ -27,6 +27,37 @@
 
 namespace auralith::dsp::detail {
 inline namespace AURALITH_ISA {
+
+// Two pairs held as two registers, where no wider register serves.
+template <typename Half>
+struct TwoPairs {
+  Half first, second;
+};
+template <typename Half>
+TwoPairs<Half> Combine(Half first, Half second) {
+  return {first, second};
+}
+template <typename Half>
+Half First(TwoPairs<Half> a) {
+  return a.first;
+}
+template <typename Half>
+Half Second(TwoPairs<Half> a) {
+  return a.second;
+}
+template <typename Half>
+TwoPairs<Half> operator+(TwoPairs<Half> a, TwoPairs<Half> b) {
+  return {a.first + b.first, a.second + b.second};
+}
+template <typename Half>
+TwoPairs<Half> operator-(TwoPairs<Half> a, TwoPairs<Half> b) {
+  return {a.first - b.first, a.second - b.second};
+}
+template <typename Half>
+TwoPairs<Half> operator*(TwoPairs<Half> a, TwoPairs<Half> b) {
+  return {a.first * b.first, a.second * b.second};
+}
+
 
 #if AURALITH_SSE2
 
@@ -140,16 +171,8 @@ inline F2 LargerOfBoth(F2 a) {
   return {larger, larger};
 }
 
-struct F4 {
-  F2 first, second;
-};
-inline F4 Combine(F2 first, F2 second) { return {first, second}; }
-inline F2 First(F4 a) { return a.first; }
-inline F2 Second(F4 a) { return a.second; }
+using F4 = TwoPairs<F2>;
 inline F4 SplatPairs(float first, float second) { return {SplatF2(first), SplatF2(second)}; }
-inline F4 operator+(F4 a, F4 b) { return {a.first + b.first, a.second + b.second}; }
-inline F4 operator-(F4 a, F4 b) { return {a.first - b.first, a.second - b.second}; }
-inline F4 operator*(F4 a, F4 b) { return {a.first * b.first, a.second * b.second}; }
 
 #endif
 
@@ -174,18 +197,10 @@ inline F4 Narrow(D4 a) { return {_mm256_cvtpd_ps(a.v)}; }
 
 #else
 
-struct D4 {
-  D2 first, second;
-};
-inline D4 Combine(D2 first, D2 second) { return {first, second}; }
-inline D2 First(D4 a) { return a.first; }
-inline D2 Second(D4 a) { return a.second; }
+using D4 = TwoPairs<D2>;
 inline D4 SplatPairs(double first, double second) { return {SplatD2(first), SplatD2(second)}; }
-inline D4 operator+(D4 a, D4 b) { return {a.first + b.first, a.second + b.second}; }
-inline D4 operator-(D4 a, D4 b) { return {a.first - b.first, a.second - b.second}; }
-inline D4 operator*(D4 a, D4 b) { return {a.first * b.first, a.second * b.second}; }
 inline D4 Widen(F4 a) { return {Widen(First(a)), Widen(Second(a))}; }
-inline F4 Narrow(D4 a) { return Combine(Narrow(a.first), Narrow(a.second)); }
+inline F4 Narrow(D4 a) { return Combine(Narrow(First(a)), Narrow(Second(a))); }
 
 #endif
 
