@@ -12,6 +12,8 @@ CGdipButton::CGdipButton(QWidget* parent) : QAbstractButton(parent) {
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
     tipTimer_.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the delay is a promise.
+    tipTimer_.setTimerType(Qt::PreciseTimer);
     tipTimer_.setInterval(kTipDelayMs);
     connect(&tipTimer_, &QTimer::timeout, this, &CGdipButton::ShowTip);
     // Connected before any owner's handler, so an owner that sets the look
