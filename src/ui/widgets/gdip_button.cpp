@@ -25,6 +25,8 @@ CGdipButton::CGdipButton(QWidget* parent) : QAbstractButton(parent) {
     });
 }
 
+CGdipButton::~CGdipButton() { SkinTip::HideTip(this); }
+
 bool CGdipButton::SetButtonImages(int normalNumber, int alternateNumber) {
     const bool normalLoaded = normalImage_.LoadImageResource(normalNumber);
     hasAltImage_ = true;

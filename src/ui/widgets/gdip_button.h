@@ -29,6 +29,7 @@ public:
     static constexpr int kTipShowMs = 10 * kTipDelayMs;
 
     explicit CGdipButton(QWidget* parent = nullptr);
+    ~CGdipButton() override;
 
     // Normal and alternate image: the button becomes a two-state button.
     // Returns whether both pictures loaded.

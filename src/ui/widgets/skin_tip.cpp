@@ -5,7 +5,6 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
@@ -27,22 +26,21 @@ SkinTip::SkinTip()
       hideTimer_(new QTimer(this)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_DeleteOnClose);
     hideTimer_->setSingleShot(true);
-    connect(hideTimer_, &QTimer::timeout, this, &QWidget::hide);
+    connect(hideTimer_, &QTimer::timeout, this, &QWidget::close);
 }
 
-SkinTip& SkinTip::Instance() {
-    // Parentless and made on first use; a QPointer notices when the
-    // application has already destroyed it at exit.
+QPointer<SkinTip>& SkinTip::Current() {
     static QPointer<SkinTip> tip;
-    if (tip.isNull()) {
-        tip = new SkinTip;
-    }
-    return *tip;
+    return tip;
 }
 
 void SkinTip::ShowTip(QWidget* owner, const QPoint& globalPos, const QString& text, int showMs) {
-    SkinTip& tip = Instance();
+    if (Current().isNull()) {
+        Current() = new SkinTip;
+    }
+    SkinTip& tip = *Current();
     tip.text_ = text;
     tip.owner_ = owner;
     tip.resize(tip.sizeHint());
@@ -62,16 +60,16 @@ void SkinTip::ShowTip(QWidget* owner, const QPoint& globalPos, const QString& te
 }
 
 void SkinTip::HideTip(const QWidget* owner) {
-    SkinTip* tip = Visible();
+    SkinTip* tip = Current();
     if (tip != nullptr && tip->owner_ == owner) {
         tip->hideTimer_->stop();
-        tip->hide();
+        tip->close();
     }
 }
 
 SkinTip* SkinTip::Visible() {
-    SkinTip& tip = Instance();
-    return tip.isVisible() ? &tip : nullptr;
+    SkinTip* tip = Current();
+    return tip != nullptr && tip->isVisible() ? tip : nullptr;
 }
 
 QSize SkinTip::sizeHint() const {

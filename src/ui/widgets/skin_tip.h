@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -13,7 +14,7 @@ public:
     // Shows `text` just below and right of `globalPos` for `owner`,
     // replacing any tip that is up; it hides itself after `showMs`.
     static void ShowTip(QWidget* owner, const QPoint& globalPos, const QString& text, int showMs);
-    // Hides the tip when it belongs to `owner`.
+    // Puts the tip away when it belongs to `owner`.
     static void HideTip(const QWidget* owner);
 
     // The tip that is up, or null.
@@ -28,9 +29,10 @@ protected:
 
 private:
     SkinTip();
-    static SkinTip& Instance();
+    // The tip that exists; each one deletes itself once it is put away.
+    static QPointer<SkinTip>& Current();
 
     QString text_;
-    QWidget* owner_ = nullptr;
+    QPointer<QWidget> owner_;
     class QTimer* hideTimer_;
 };

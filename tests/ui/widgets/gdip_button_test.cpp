@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "test_app.h"
 #include "ui/widgets/resources/ui_resources.h"
 #include "ui/widgets/skin_tip.h"
 
@@ -17,10 +16,9 @@ namespace {
 
 const QColor kSurface(0x20, 0x60, 0x30);
 
-class GdipButtonTest : private WithTestApp, public ::testing::Test {
+class GdipButtonTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestApp();
         surface_.setAutoFillBackground(true);
         QPalette palette = surface_.palette();
         palette.setColor(QPalette::Window, kSurface);

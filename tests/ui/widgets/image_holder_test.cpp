@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "test_app.h"
 #include "ui/widgets/resources/ui_resources.h"
 
 namespace {
@@ -28,7 +27,6 @@ QRect PaintedArea(const QImage& canvas) {
 class ImageHolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestApp();
         ASSERT_TRUE(dir_.isValid());
     }
 

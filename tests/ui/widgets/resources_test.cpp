@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "test_app.h"
 #include "ui/widgets/image_holder.h"
 #include "ui/widgets/resources/ui_resources.h"
 #include "ui/widgets/resources/ui_strings.h"
@@ -34,7 +33,6 @@ ImageHolder Load(int number) {
 }
 
 TEST(ImageResources, EveryPictureLoadsInItsSize) {
-    TestApp();
     for (const Picture& picture : kPictures) {
         const ImageHolder holder = Load(picture.number);
         EXPECT_EQ(holder.Size(), QSize(picture.width, picture.height)) << "picture " << picture.number;
@@ -42,7 +40,6 @@ TEST(ImageResources, EveryPictureLoadsInItsSize) {
 }
 
 TEST(ImageResources, InfoPictureIsOpaque) {
-    TestApp();
     const QImage image = Load(image_id::kInfoPicture).Image();
     for (int y = 0; y < image.height(); y += 3) {
         for (int x = 0; x < image.width(); x += 3) {
@@ -52,7 +49,6 @@ TEST(ImageResources, InfoPictureIsOpaque) {
 }
 
 TEST(ImageResources, MainWindowShapeHasSoftCornersAndHoldsEveryButton) {
-    TestApp();
     const ImageHolder background = Load(image_id::kMainBackground);
     const QRegion shape = background.RegionFromAlpha();
     EXPECT_FALSE(shape.contains(QPoint(0, 0)));
@@ -101,7 +97,6 @@ QColor MeanColour(const QImage& image) {
 }
 
 TEST(ImageResources, PowerButtonIsGreyOffAccentOnAndGreenForHearingProtection) {
-    TestApp();
     // Off has next to no saturated pixels at all.
     EXPECT_EQ(MeanColour(Load(image_id::kPowerOff).Image()).alpha(), 0);
     const QColor on = MeanColour(Load(image_id::kPowerOn).Image());
@@ -113,7 +108,6 @@ TEST(ImageResources, PowerButtonIsGreyOffAccentOnAndGreenForHearingProtection) {
 }
 
 TEST(ImageResources, LitLooksDifferFromTheGreyOnes) {
-    TestApp();
     const std::pair<int, int> pairs[] = {{151, 152}, {153, 154}, {149, 150}, {147, 144},
                                          {145, 146}, {181, 182}, {183, 184}, {185, 180}};
     for (const auto& [normal, lit] : pairs) {
@@ -123,7 +117,6 @@ TEST(ImageResources, LitLooksDifferFromTheGreyOnes) {
 }
 
 TEST(ImageResources, ListsWhatIsCompiledIn) {
-    TestApp();
     const QList<int> numbers = ImageResourceNumbers();
     for (const Picture& picture : kPictures) {
         EXPECT_TRUE(numbers.contains(picture.number)) << picture.number;
@@ -132,7 +125,6 @@ TEST(ImageResources, ListsWhatIsCompiledIn) {
 }
 
 TEST(IconResources, TrayAndApplicationIconsComeInTheSizesAsked) {
-    TestApp();
     const QIcon tray = LoadIconResource(icon_id::kTray);
     for (int size : {16, 22, 24, 32}) {
         EXPECT_TRUE(tray.availableSizes().contains(QSize(size, size))) << "tray " << size;

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "test_app.h"
 #include "ui/widgets/resources/ui_resources.h"
 
 namespace {
@@ -14,10 +13,9 @@ namespace {
 const QColor kSurface(0x20, 0x60, 0x30);
 
 // A surface of one colour with a 300 x 100 static image on it.
-class StaticImageTest : private WithTestApp, public ::testing::Test {
+class StaticImageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestApp();
         surface_.setAutoFillBackground(true);
         QPalette palette = surface_.palette();
         palette.setColor(QPalette::Window, kSurface);

@@ -1,14 +1,14 @@
-#include "test_app.h"
-
+// The widget tests need one application object for their whole run; it
+// lives on main's stack so it goes before Qt's own globals do.
 #include <QApplication>
 
-QApplication& TestApp() {
-    static int argc = 1;
-    static char name[] = "widgets_test";
-    static char* argv[] = {name, nullptr};
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    static QApplication app(argc, argv);
-    return app;
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
