@@ -47,13 +47,31 @@ const std::array<SkinButton, 9> kSkin = {{
     {145, 146, 149, QRect(181, 139, 58, 58)},
 }};
 
-// A stand-in for the main window: its picture, its shape and its buttons.
-class SkinPreview : public QWidget {
+// A frameless window showing a picture and shaped by the picture's alpha.
+class ShapedWindow : public QWidget {
 public:
-    SkinPreview() : QWidget(nullptr, Qt::FramelessWindowHint) {
-        background_.LoadImageResource(image_id::kMainBackground);
-        resize(background_.Size());
-        setMask(background_.RegionFromAlpha());
+    explicit ShapedWindow(const ImageHolder& picture)
+        : QWidget(nullptr, Qt::FramelessWindowHint), picture_(picture) {
+        resize(picture_.Size());
+        setMask(picture_.RegionFromAlpha());
+    }
+
+    const ImageHolder& Picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QPainter painter(this);
+        picture_.DrawImageCentered(painter, QRect());
+    }
+
+private:
+    ImageHolder picture_;
+};
+
+// A stand-in for the main window: its picture, its shape and its buttons.
+class SkinPreview : public ShapedWindow {
+public:
+    explicit SkinPreview(const ImageHolder& background) : ShapedWindow(background) {
         for (std::size_t i = 0; i < kSkin.size(); ++i) {
             auto* button = new CGdipButton(this);
             if (kSkin[i].alternate != 0) {
@@ -68,7 +86,6 @@ public:
     }
 
     CGdipButton* Button(int index) const { return buttons_[static_cast<std::size_t>(index)]; }
-    const ImageHolder& Background() const { return background_; }
 
     // Lights one category and one content button and sets the power look.
     void Show(int category, int content, bool on, bool kiro) {
@@ -80,14 +97,7 @@ public:
         Button(kPower)->SetLit(on);
     }
 
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        QPainter painter(this);
-        background_.DrawImageCentered(painter, QRect());
-    }
-
 private:
-    ImageHolder background_;
     std::array<CGdipButton*, 9> buttons_{};
 };
 
@@ -108,17 +118,13 @@ void Wait(int ms) {
     loop.exec();
 }
 
-void WriteSkinShots(const QDir& dir, GalleryReport& report) {
-    SkinPreview skin;
-    if (skin.Background().IsEmpty()) {
-        report.Fail(QStringLiteral("the main window's picture does not load"));
-        return;
-    }
+void WriteSkinShots(const QDir& dir, const ImageHolder& background, GalleryReport& report) {
+    SkinPreview skin(background);
     // Away from where the platform keeps its mouse pointer, so no button
     // gets hovered by accident.
     skin.move(300, 300);
     skin.show();
-    const QRegion shape = skin.Background().RegionFromAlpha();
+    const QRegion shape = skin.mask();
 
     skin.Show(kBuiltIn, kMusic, false, false);
     report.Save(ShapedShot(skin, shape, 12), dir, QStringLiteral("skin-off.png"));
@@ -201,32 +207,8 @@ void WriteStaticImageShot(const QDir& dir, GalleryReport& report) {
     report.Save(shot, dir, QStringLiteral("static-image.png"));
 }
 
-// The bare window shaped by picture 130's alpha.
-class ShapedWindow : public QWidget {
-public:
-    explicit ShapedWindow(const ImageHolder& picture)
-        : QWidget(nullptr, Qt::FramelessWindowHint), picture_(picture) {
-        resize(picture_.Size());
-        setMask(picture_.RegionFromAlpha());
-    }
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        QPainter painter(this);
-        picture_.DrawImageCentered(painter, QRect());
-    }
-
-private:
-    ImageHolder picture_;
-};
-
-void WriteShapedWindowShot(const QDir& dir, GalleryReport& report) {
-    ImageHolder picture;
-    if (!picture.LoadImageResource(image_id::kMainBackground)) {
-        report.Fail(QStringLiteral("the main window's picture does not load"));
-        return;
-    }
-    ShapedWindow window(picture);
+void WriteShapedWindowShot(const QDir& dir, const ImageHolder& background, GalleryReport& report) {
+    ShapedWindow window(background);
     window.show();
     report.Save(ShapedShot(window, window.mask(), 16), dir, QStringLiteral("shaped-window.png"));
 }
@@ -234,7 +216,12 @@ void WriteShapedWindowShot(const QDir& dir, GalleryReport& report) {
 }  // namespace
 
 void WriteWidgetShots(const QDir& dir, GalleryReport& report) {
-    WriteSkinShots(dir, report);
     WriteStaticImageShot(dir, report);
-    WriteShapedWindowShot(dir, report);
+    ImageHolder background;
+    if (!background.LoadImageResource(image_id::kMainBackground)) {
+        report.Fail(QStringLiteral("the main window's picture does not load"));
+        return;
+    }
+    WriteSkinShots(dir, background, report);
+    WriteShapedWindowShot(dir, background, report);
 }

@@ -9,21 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include "one_colour_surface.h"
 #include "ui/widgets/resources/ui_resources.h"
 #include "ui/widgets/skin_tip.h"
 
 namespace {
 
-const QColor kSurface(0x20, 0x60, 0x30);
-
 class GdipButtonTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        surface_.setAutoFillBackground(true);
-        QPalette palette = surface_.palette();
-        palette.setColor(QPalette::Window, kSurface);
-        surface_.setPalette(palette);
-        surface_.resize(100, 100);
         button_ = new CGdipButton(&surface_);
         button_->setGeometry(20, 20, 58, 58);
         // Away from where the platform keeps the mouse pointer.
@@ -65,7 +59,7 @@ protected:
         return QColor(surface_.grab().toImage().pixel(20 + 29, 20 + 29));
     }
 
-    QWidget surface_;
+    OneColourSurface surface_{QSize(100, 100)};
     CGdipButton* button_ = nullptr;
 };
 
@@ -92,26 +86,26 @@ TEST_F(GdipButtonTest, PlainButtonShowsItsImageOnlyWhileHeld) {
     ASSERT_TRUE(button_->SetButtonImage(image_id::kBanner));
     EXPECT_FALSE(button_->ToggleMode());
     EXPECT_EQ(button_->CurrentImage(), nullptr);
-    EXPECT_EQ(CentrePixel(), kSurface);
+    EXPECT_EQ(CentrePixel(), OneColourSurface::kColour);
 
     button_->setDown(true);
     ASSERT_NE(button_->CurrentImage(), nullptr);
     EXPECT_FALSE(button_->CurrentImage()->IsEmpty());
-    EXPECT_NE(CentrePixel(), kSurface);
+    EXPECT_NE(CentrePixel(), OneColourSurface::kColour);
 
     // Lit without an alternate image: nothing to draw.
     button_->setDown(false);
     button_->SetLit(true);
     ASSERT_NE(button_->CurrentImage(), nullptr);
     EXPECT_TRUE(button_->CurrentImage()->IsEmpty());
-    EXPECT_EQ(CentrePixel(), kSurface);
+    EXPECT_EQ(CentrePixel(), OneColourSurface::kColour);
 }
 
 TEST_F(GdipButtonTest, MissingPicturesLeaveTheButtonBlank) {
     EXPECT_FALSE(button_->SetButtonImages(9998, 9999));
     EXPECT_TRUE(button_->ToggleMode());
     EXPECT_TRUE(button_->CurrentImage()->IsEmpty());
-    EXPECT_EQ(CentrePixel(), kSurface);
+    EXPECT_EQ(CentrePixel(), OneColourSurface::kColour);
 }
 
 TEST_F(GdipButtonTest, PressAndReleaseFlipsAToggle) {

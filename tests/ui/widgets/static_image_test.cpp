@@ -6,28 +6,22 @@
 
 #include <gtest/gtest.h>
 
+#include "one_colour_surface.h"
 #include "ui/widgets/resources/ui_resources.h"
 
 namespace {
-
-const QColor kSurface(0x20, 0x60, 0x30);
 
 // A surface of one colour with a 300 x 100 static image on it.
 class StaticImageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        surface_.setAutoFillBackground(true);
-        QPalette palette = surface_.palette();
-        palette.setColor(QPalette::Window, kSurface);
-        surface_.setPalette(palette);
-        surface_.resize(320, 120);
         image_ = new AStaticImage(&surface_);
         image_->setGeometry(10, 10, 300, 100);
     }
 
     QImage Shot() { return surface_.grab().toImage(); }
 
-    QWidget surface_;
+    OneColourSurface surface_{QSize(320, 120)};
     AStaticImage* image_ = nullptr;
 };
 
@@ -36,8 +30,8 @@ TEST_F(StaticImageTest, ShowsThePictureCentredOverItsParent) {
     const QImage shot = Shot();
     // The banner (244 x 94) sits at (28, 3) inside the control; around it
     // the parent shows through, as it does through the banner's corners.
-    EXPECT_EQ(QColor(shot.pixel(10 + 10, 10 + 50)), kSurface);
-    EXPECT_EQ(QColor(shot.pixel(10 + 28, 10 + 3)), kSurface);
+    EXPECT_EQ(QColor(shot.pixel(10 + 10, 10 + 50)), OneColourSurface::kColour);
+    EXPECT_EQ(QColor(shot.pixel(10 + 28, 10 + 3)), OneColourSurface::kColour);
     const QRgb centre = image_->Holder().Image().pixel(122, 47);
     EXPECT_EQ(qAlpha(centre), 255);
     EXPECT_EQ(shot.pixel(10 + 28 + 122, 10 + 3 + 47), centre);
@@ -50,7 +44,7 @@ TEST_F(StaticImageTest, NoPathEmptiesTheControl) {
     const QImage shot = Shot();
     for (int x = 0; x < shot.width(); x += 7) {
         for (int y = 0; y < shot.height(); y += 7) {
-            ASSERT_EQ(QColor(shot.pixel(x, y)), kSurface) << x << "," << y;
+            ASSERT_EQ(QColor(shot.pixel(x, y)), OneColourSurface::kColour) << x << "," << y;
         }
     }
 }
