@@ -19,7 +19,7 @@ constexpr StringEntry kStrings[] = {
     {142, "Set a profile for any audio device plugged into your computer"},
     {143, "Turn Halvorn process on/off"},
     {144, "Set a profile for your headphones"},
-    {145, "1.2.4"},
+    {145, AURALITH_VERSION},  // the product version, as the build sets it
     {148, "Choose \"music\" preset"},
     {149, "Choose \"movies\" preset"},
     {150, "Process audio for listening via built-in speakers"},
