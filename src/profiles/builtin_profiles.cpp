@@ -1,0 +1,15 @@
+#include "builtin_profiles.h"
+
+#include "profile_file_format.h"
+
+std::string FindBuiltinProfileFile(const std::string& name)
+{
+    for (const auto& category : kBuiltinProfileFiles) {
+        for (const char* file : category) {
+            const std::string fileName = file;
+            if (name == fileName || name + kProfileExtension == fileName)
+                return fileName;
+        }
+    }
+    return {};
+}
