@@ -2,6 +2,8 @@
 
 #include "profile_file_format.h"
 
+namespace auralith::profiles {
+
 std::string FindBuiltinProfileFile(const std::string& name)
 {
     for (const auto& category : kBuiltinProfileFiles) {
@@ -13,3 +15,5 @@ std::string FindBuiltinProfileFile(const std::string& name)
     }
     return {};
 }
+
+} // namespace auralith::profiles

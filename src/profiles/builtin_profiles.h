@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+namespace auralith::profiles {
+
 // Listening categories in the order of the settings and equalizer panes.
 enum class PaneCategory { BuiltIn = 0, Desktop = 1, Headphones = 2 };
 
@@ -28,3 +30,5 @@ inline const char* BuiltinProfileFile(PaneCategory category, int slot)
 // The built-in file named by a display name ("Varrow Laptop") or a file
 // name ("Varrow Laptop.hvnp"), or an empty string when there is none.
 std::string FindBuiltinProfileFile(const std::string& name);
+
+} // namespace auralith::profiles

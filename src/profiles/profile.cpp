@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <utility>
 
+namespace auralith::profiles {
+
 namespace {
 
 bool EqualsIgnoringCase(const std::string& a, const char* b)
@@ -98,3 +100,5 @@ void Profile::applyDatabaseRow(const ProfileDatabase::Row& row)
             record_.deviceCategoryId = TextToInt(text);
     }
 }
+
+} // namespace auralith::profiles

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace auralith::profiles {
+
 // Content mode codes: 1 selects a profile's music set, every other code
 // (0 is movie) its movie set.
 inline constexpr int kContentModeMusic = 1;
@@ -56,3 +58,5 @@ private:
     ProfileDatabase database_;
     int boost_ = 0;
 };
+
+} // namespace auralith::profiles

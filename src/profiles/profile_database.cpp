@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+namespace auralith::profiles {
+
 namespace {
 
 constexpr const char* kCreateTable =
@@ -142,3 +144,5 @@ bool ProfileDatabase::store(const std::string& dataPath, const ProfileRecord& re
     }
     return written;
 }
+
+} // namespace auralith::profiles

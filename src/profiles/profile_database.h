@@ -6,8 +6,9 @@
 #include <string>
 #include <utility>
 #include <vector>
-
 struct sqlite3;
+
+namespace auralith::profiles {
 
 // File name of the profile database inside the profile folder.
 inline constexpr const char* kProfileDatabaseFileName = "ULXProfileData";
@@ -50,3 +51,5 @@ private:
 
     sqlite3* db_ = nullptr;
 };
+
+} // namespace auralith::profiles

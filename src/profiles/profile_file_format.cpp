@@ -3,6 +3,8 @@
 #include <clocale>
 #include <locale.h>
 
+namespace auralith::profiles {
+
 namespace {
 
 // The C locale as a handle, made once; null only if that failed, in which
@@ -104,3 +106,5 @@ std::string DerivedPictureName(const std::string& displayName)
     }
     return picture + ".png";
 }
+
+} // namespace auralith::profiles

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+namespace auralith::profiles {
+
 // Extension of profile files.
 inline constexpr const char* kProfileExtension = ".hvnp";
 
@@ -30,3 +32,5 @@ std::string ProfileFileName(const std::string& path);
 std::string ProfileDisplayName(const std::string& path);
 // "Varrow Laptop" -> "Varrow_Laptop.png": every space becomes "_".
 std::string DerivedPictureName(const std::string& displayName);
+
+} // namespace auralith::profiles

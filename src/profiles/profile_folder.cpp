@@ -4,6 +4,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+namespace auralith::profiles {
+
 namespace {
 
 std::string WithTrailingSlash(std::string folder)
@@ -41,3 +43,5 @@ std::string ProfileFolder()
     }
     return WithTrailingSlash(dataHome) + "Halvorn Vovaruzoz/";
 }
+
+} // namespace auralith::profiles

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace auralith::profiles {
+
 // Name of the environment variable that, when set and not empty, replaces
 // the per-user profile folder (tests, portable installations).
 inline constexpr const char* kProfileFolderEnv = "AURALITH_PROFILE_DIR";
@@ -12,3 +14,5 @@ inline constexpr const char* kProfileFolderEnv = "AURALITH_PROFILE_DIR";
 // names can be appended directly; it is empty when no home folder can be
 // found. Resolved afresh on every call; the folder is never created here.
 std::string ProfileFolder();
+
+} // namespace auralith::profiles

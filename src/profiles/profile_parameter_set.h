@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <unordered_map>
 
+namespace auralith::profiles {
+
 // The numbered parameters of one content mode of a profile. Reading a
 // number that is absent inserts it with 0.0, so a parameter a file did not
 // define reads as 0.0 (and from then on is part of the set).
@@ -21,3 +23,5 @@ public:
 private:
     std::unordered_map<int32_t, float> values_;
 };
+
+} // namespace auralith::profiles

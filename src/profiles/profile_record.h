@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace auralith::profiles {
+
 // Descriptive data of a profile (or of a model the profile server offers).
 // Texts are UTF-8.
 struct ProfileRecord {
@@ -18,3 +20,5 @@ struct ProfileRecord {
 
     bool operator==(const ProfileRecord&) const = default;
 };
+
+} // namespace auralith::profiles

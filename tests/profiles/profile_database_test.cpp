@@ -7,6 +7,8 @@
 
 #include <filesystem>
 
+using namespace auralith::profiles;
+
 namespace {
 
 ProfileRecord Record(int device, const std::string& manufacturer, const std::string& model,

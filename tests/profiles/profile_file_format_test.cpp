@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <memory>
 
+using namespace auralith::profiles;
+
 namespace {
 
 struct Sets {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+using namespace auralith::profiles;
+
 namespace {
 
 // Sets or clears an environment variable for the test's lifetime.

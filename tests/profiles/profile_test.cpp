@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+using namespace auralith::profiles;
+
 namespace {
 
 class ProfileTest : public ::testing::Test {
