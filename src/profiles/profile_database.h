@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 #include <vector>
+
 struct sqlite3;
 
 namespace auralith::profiles {

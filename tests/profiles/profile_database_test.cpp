@@ -1,4 +1,4 @@
-#include "profile_database.h"
+#include "profiles/profile_database.h"
 
 #include "sqlite_helpers.h"
 #include "temp_folder.h"

@@ -1,6 +1,6 @@
-#include "profile.h"
+#include "profiles/profile.h"
 
-#include "profile_file_format.h"
+#include "profiles/profile_file_format.h"
 #include "sqlite_helpers.h"
 #include "temp_folder.h"
 
