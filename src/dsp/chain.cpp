@@ -109,7 +109,8 @@ constexpr std::ptrdiff_t kLastStage = kUserEq + 1;
 // What each stage handed on in the previous loop turn.
 struct Pipe {
   std::array<F2, kLastStage> out{};
-  F2 low{}, mid{}, high{};  // crossover outputs, then the three bands
+  F2 lowPass{}, highPass{}, midLowPass{};  // crossover outputs
+  F2 low{}, mid{}, high{};                 // the three bands
 };
 
 // One loop turn for frame n entering the chain. kEdge: some stages have no
@@ -129,9 +130,9 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
   if constexpr (kLayout == Layout::kThreeBand) {
     if (on(kMixer)) p.out[kMixer] = ((p.low + p.high) + p.mid) * gain;
     if (on(kBandDynamics)) {
-      p.low = c.lowBandCompressor.Step(p.low);
-      p.high = c.highBandCompressor.Step(p.high);
-      p.mid = c.midBandHighPass.Step(p.mid);
+      p.low = c.lowBandCompressor.Step(p.lowPass);
+      p.high = c.highBandCompressor.Step(p.highPass);
+      p.mid = c.midBandHighPass.Step(p.midLowPass);
       if (bands.low != nullptr) {
         const std::ptrdiff_t at = 2 * (n - kBandDynamics);
         detail::StoreFrame(bands.low + at, p.low);
@@ -141,9 +142,9 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
     }
     if (on(kCrossover)) {
       const F2 x = p.out[kCrossover - 1];
-      p.low = c.lowBandLowPass.Step(x);
-      p.high = c.highBandHighPass.Step(x);
-      p.mid = c.midBandLowPass.Step(x);
+      p.lowPass = c.lowBandLowPass.Step(x);
+      p.highPass = c.highBandHighPass.Step(x);
+      p.midLowPass = c.midBandLowPass.Step(x);
     }
   } else {
     if (on(kMixer)) {
