@@ -11,7 +11,7 @@
 namespace auralith::ulxd {
 namespace {
 
-constexpr pa_usec_t kRetryUsec = 1000000;
+constexpr pa_usec_t kRecheckUsec = 50000;
 // 10 ms capture fragments: without them the server hands over about two
 // seconds at a time.
 constexpr uint32_t kFragmentBytes = 441 * 4;
@@ -41,8 +41,11 @@ void PulseCapture::Connect() {
     return;
   }
   pa_context_set_state_callback(context_, &PulseCapture::OnContextState, this);
-  if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-    OnContextState(context_, this);
+  // A connect that fails at once may already have reported it (and been
+  // torn down) through the state callback.
+  if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 && context_) {
+    Disconnect();
+    RetryLater(true);
   }
 }
 
@@ -65,11 +68,11 @@ void PulseCapture::Disconnect() {
   monitor_.clear();
 }
 
-void PulseCapture::RetryLater(bool reconnect) {
+void PulseCapture::RetryLater(bool reconnect, pa_usec_t delay) {
   if (stopping_) return;
   retryReconnects_ = reconnect;
   timeval when{};
-  pa_timeval_add(pa_gettimeofday(&when), kRetryUsec);
+  pa_timeval_add(pa_gettimeofday(&when), delay);
   if (retry_) {
     api_->time_restart(retry_, &when);
   } else {
@@ -92,7 +95,7 @@ void PulseCapture::OnRetry(pa_mainloop_api*, pa_time_event*, const struct timeva
 
 void PulseCapture::OnContextState(pa_context* context, void* self) {
   auto* capture = static_cast<PulseCapture*>(self);
-  if (context != capture->context_) return;
+  if (!context || context != capture->context_) return;
   switch (pa_context_get_state(context)) {
     case PA_CONTEXT_READY: {
       ULXD_INFO("connected to the sound server %s", pa_context_get_server(context));
@@ -122,26 +125,32 @@ void PulseCapture::OnModule(pa_context* context, const pa_module_info* info, int
   auto* capture = static_cast<PulseCapture*>(self);
   if (context != capture->context_ || capture->stopping_) return;
   if (eol != 0) {
-    // Unloads queued above are carried out before this load.
-    capture->LoadSink();
+    // The server removes a module some time after it confirmed the unload;
+    // look again until the name is free, or ours would be renamed.
+    if (capture->leftovers_ > 0) {
+      capture->leftovers_ = 0;
+      capture->RetryLater(false, kRecheckUsec);
+    } else {
+      capture->LoadSink();
+    }
     return;
   }
-  if (!info->argument || info->index == capture->module_) return;
+  if (!info->argument) return;
+  // Ours too: the list is only read when a new sink is needed.
   auto owner = SinkOwner(info->argument, capture->sinkName_);
-  if (!owner || IsRunningUlxd(*owner)) return;
-  ULXD_INFO("removing the sink \"%s\" (module %u) left by ulxd %d", capture->sinkName_.c_str(), info->index,
-            int(*owner));
+  if (!owner || (*owner != getpid() && IsRunningUlxd(*owner))) return;
+  ++capture->leftovers_;
+  if (capture->removedLeftover_ != info->index) {
+      ULXD_INFO("removing the sink \"%s\" (module %u) of ulxd %d", capture->sinkName_.c_str(), info->index,
+              int(*owner));
+    capture->removedLeftover_ = info->index;
+  }
   pa_operation* op = pa_context_unload_module(context, info->index, nullptr, nullptr);
   if (op) pa_operation_unref(op);
 }
 
 void PulseCapture::LoadSink() {
-  if (module_ != UINT32_MAX) {
-    // Ours but without a working capture: start it afresh.
-    pa_operation* op = pa_context_unload_module(context_, module_, nullptr, nullptr);
-    if (op) pa_operation_unref(op);
-    module_ = UINT32_MAX;
-  }
+  module_ = UINT32_MAX;
   pa_operation* op = pa_context_load_module(context_, "module-null-sink", ModuleArguments().c_str(),
                                             &PulseCapture::OnLoaded, this);
   if (op) {

@@ -7,6 +7,7 @@
 #include <pulse/context.h>
 #include <pulse/introspect.h>
 #include <pulse/mainloop-api.h>
+#include <pulse/sample.h>
 #include <pulse/stream.h>
 
 #include <cstdint>
@@ -43,7 +44,8 @@ class PulseCapture {
   void Disconnect();
   void LoadSink();
   void Record(const char* monitor);
-  void RetryLater(bool reconnect);
+  static constexpr pa_usec_t kRetryUsec = 1000000;
+  void RetryLater(bool reconnect, pa_usec_t delay = kRetryUsec);
   std::string ModuleArguments() const;
   void Finish();
 
@@ -57,6 +59,8 @@ class PulseCapture {
   bool retryReconnects_ = false;
   uint32_t module_ = UINT32_MAX;
   bool loading_ = false;
+  int leftovers_ = 0;
+  uint32_t removedLeftover_ = UINT32_MAX;
   std::string monitor_;
   bool serverMissingLogged_ = false;
   bool stopping_ = false;
