@@ -14,10 +14,11 @@
 namespace auralith::ulx {
 namespace {
 
-// Receives exactly size bytes. When fd is given, a descriptor passed with
-// these bytes is stored there (extra ones are closed).
-bool ReceiveAll(Handle handle, uint8_t* data, size_t size, int* fd) {
-  while (size > 0) {
+// Receives up to size bytes (at least one). When fd is given, a descriptor
+// passed with them is stored there (extra ones are closed). 0 when the
+// stream has ended, failed or timed out.
+size_t ReceiveSome(Handle handle, uint8_t* data, size_t size, int* fd) {
+  for (;;) {
     iovec iov{data, size};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)];
     msghdr msg{};
@@ -29,7 +30,7 @@ bool ReceiveAll(Handle handle, uint8_t* data, size_t size, int* fd) {
     }
     ssize_t n = ::recvmsg(handle, &msg, MSG_CMSG_CLOEXEC);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) return 0;
     if (fd) {
       for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
@@ -45,10 +46,31 @@ bool ReceiveAll(Handle handle, uint8_t* data, size_t size, int* fd) {
         }
       }
     }
-    data += n;
-    size -= size_t(n);
+    return size_t(n);
   }
-  return true;
+}
+
+// Receives one reply frame. The first read asks for the reply the request
+// expects, so a good reply takes one system call. The frame's total length,
+// or 0 when the stream is broken.
+size_t ReceiveReply(Handle handle, uint8_t* frame, size_t expected, int* fd) {
+  size_t have = 0;
+  size_t need = kFrameHeaderSize;
+  size_t ask = expected;
+  while (have < need) {
+    size_t n = ReceiveSome(handle, frame + have, ask - have, fd);
+    if (n == 0) return 0;
+    have += n;
+    if (have >= kFrameHeaderSize && need == kFrameHeaderSize) {
+      uint32_t length = LoadU32(frame + 4);
+      if (length > kMaxBodySize) return 0;
+      need = kFrameHeaderSize + length;
+      // More than this frame arrived: the stream is out of step.
+      if (have > need) return 0;
+    }
+    ask = need;
+  }
+  return have;
 }
 
 bool SendAll(Handle handle, const uint8_t* data, size_t size) {
@@ -116,16 +138,15 @@ bool DeviceIoControl(Handle handle, uint32_t code, void* buffer, uint32_t size) 
 
   bool transport = code == IOCTL_VT_OPEN_TRANSPORT && size == kTransportRecordSize;
   int fd = -1;
-  uint8_t header[kFrameHeaderSize];
-  if (!ReceiveAll(handle, header, sizeof(header), transport ? &fd : nullptr)) return Abandon(handle);
-  uint32_t status = LoadU32(header);
-  uint32_t length = LoadU32(header + 4);
-  uint8_t reply[kMaxBodySize];
-  bool ok = length <= kMaxBodySize && ReceiveAll(handle, reply, length, transport ? &fd : nullptr);
-  if (!ok) {
+  uint8_t frame[kFrameHeaderSize + kMaxBodySize];
+  size_t received = ReceiveReply(handle, frame, kFrameHeaderSize + size, transport ? &fd : nullptr);
+  if (received == 0) {
     if (fd >= 0) ::close(fd);
     return Abandon(handle);
   }
+  uint32_t status = LoadU32(frame);
+  uint32_t length = LoadU32(frame + 4);
+  const uint8_t* reply = frame + kFrameHeaderSize;
   bool success = status == kSuccess && length == size;
   if (success) {
     std::memcpy(bytes, reply, size);
