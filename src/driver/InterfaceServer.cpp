@@ -206,6 +206,11 @@ bool InterfaceServer::Send(Connection& connection, const Reply& reply) {
 
 void InterfaceServer::NoteVerdict(Connection& connection, ReadPolicy::Verdict verdict) {
   if (verdict == ReadPolicy::Verdict::Kept) return;
+  if (verdict == ReadPolicy::Verdict::Aligned) {
+    // Once per client: not counted against the corrections' log rate.
+    ULXD_INFO("client %u %s", connection.id, VerdictText(verdict));
+    return;
+  }
   double now = Now();
   if (now - connection.lastVerdictLog < kVerdictLogInterval) {
     ++connection.quietVerdicts;
