@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QVariant>
 
 #include <limits>
@@ -17,6 +19,35 @@ namespace {
 bool IsPlainName(QAnyStringView name) {
   const QString text = name.toString();
   return !text.isEmpty() && !text.contains(u'/') && !text.contains(u'\\');
+}
+
+// What QSettings writes: UTF-8 text of section headers, comments and
+// "name=value" lines. Its own parser takes almost anything, and what it
+// takes it writes back, so damage is caught here first.
+bool IsWellFormed(const QByteArray& bytes) {
+  for (const char byte : bytes) {
+    const auto code = static_cast<unsigned char>(byte);
+    if (code < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') return false;
+  }
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString text = decoder(bytes);
+  if (decoder.hasError()) return false;
+  for (QStringView line : QStringView(text).split(u'\n')) {
+    line = line.trimmed();
+    if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) continue;
+    if (line.startsWith(u'[') ? !line.endsWith(u']') : !line.contains(u'=')) return false;
+  }
+  return true;
+}
+
+enum class FileState { kMissing, kWellFormed, kCorrupt, kUnreadable };
+
+FileState Inspect(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.exists()) return FileState::kMissing;
+  QFile file(path);
+  if (info.isDir() || !file.open(QIODevice::ReadOnly)) return FileState::kUnreadable;
+  return IsWellFormed(file.readAll()) ? FileState::kWellFormed : FileState::kCorrupt;
 }
 
 std::optional<int> ToInt(const QVariant& value) {
@@ -55,6 +86,7 @@ QString SettingsStore::FilePathFor(QAnyStringView company, QAnyStringView applic
 
 std::optional<QVariant> SettingsStore::Read(QAnyStringView section, QAnyStringView name) const {
   if (!IsPlainName(section) || !IsPlainName(name)) return std::nullopt;
+  if (Inspect(filePath_) != FileState::kWellFormed) return std::nullopt;
   QSettings file(filePath_, QSettings::IniFormat);
   if (file.status() != QSettings::NoError) return std::nullopt;
   file.beginGroup(section);
@@ -71,12 +103,9 @@ bool SettingsStore::SetCorruptFileAside() const {
 
 bool SettingsStore::Write(QAnyStringView section, QAnyStringView name, const QVariant& value) {
   if (!IsPlainName(section) || !IsPlainName(name)) return false;
-  QSettings::Status status = QSettings(filePath_, QSettings::IniFormat).status();
-  if (status == QSettings::FormatError) {
-    if (!SetCorruptFileAside()) return false;
-  } else if (status != QSettings::NoError) {
-    return false;
-  }
+  const FileState state = Inspect(filePath_);
+  if (state == FileState::kUnreadable) return false;
+  if (state == FileState::kCorrupt && !SetCorruptFileAside()) return false;
   QSettings file(filePath_, QSettings::IniFormat);
   if (file.status() != QSettings::NoError) return false;
   file.beginGroup(section);
