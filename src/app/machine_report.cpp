@@ -21,10 +21,11 @@ namespace {
 QString ProcField(const QString& path, const QString& key) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return QString();
-  while (!file.atEnd()) {
-    const QString line = QString::fromUtf8(file.readLine());
+  // Files under /proc report a size of 0: read to the end, not by size.
+  const QString text = QString::fromUtf8(file.readAll());
+  for (QStringView line : QStringView(text).split(u'\n')) {
     const qsizetype colon = line.indexOf(u':');
-    if (colon > 0 && line.left(colon).trimmed() == key) return line.mid(colon + 1).trimmed();
+    if (colon > 0 && line.left(colon).trimmed() == key) return line.mid(colon + 1).trimmed().toString();
   }
   return QString();
 }
@@ -101,6 +102,7 @@ void WriteMachineReport(QIODevice& device, int soundServerTimeoutMs) {
   WriteSoundServer(xml, soundServerTimeoutMs);
   xml.writeEndElement();
   xml.writeEndDocument();
+  if (!report.endsWith('\n')) report.append('\n');
   // One write, so a report is never interleaved with anything else.
   device.write(report);
 }
