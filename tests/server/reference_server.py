@@ -26,7 +26,7 @@ import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-FAULTS = ("none", "status500", "slow", "endless", "malformed", "dtd")
+FAULTS = ("none", "status500", "slow", "endless", "malformed", "dtd", "redirect")
 FORM_FIELDS = ("email", "password", "type_id", "machine_id",
                "machine_friendly_name", "version", "iamnotversionone")
 
@@ -94,11 +94,15 @@ def version_document(data, published):
 
 
 def spoil(document, fault):
-    """The XML faults: cut off in a tag, or a document type declaration."""
+    """The XML faults: cut off inside the last element, or a DTD."""
     if fault == "malformed":
         cut = document.rfind("</model>")
-        head = document[:cut + len("</model>")] if cut >= 0 else document[: len(document) // 2]
-        return head + "<model><name>cut</nam"
+        if cut >= 0:
+            return document[:cut + len("</model>")] + "<model><name>cut</nam"
+        cut = document.rfind("</Program_Version>")
+        if cut >= 0:
+            return document[:cut] + "</Program_Versio"
+        return document[: len(document) // 2]
     if fault == "dtd":
         decl_end = document.find("?>") + 2 if document.startswith("<?xml") else 0
         return (document[:decl_end] + '\n<!DOCTYPE catalogue [<!ENTITY x "y">]>\n'
@@ -135,6 +139,12 @@ class Handler(BaseHTTPRequestHandler):
         fault = self.server.options.fault
         if fault == "status500":
             self.answer(500, "internal error\n")
+            return True
+        if fault == "redirect":
+            self.send_response(302)
+            self.send_header("Location", "http://127.0.0.1:%d/elsewhere" % self.server.server_address[1])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
             return True
         if fault == "slow":
             time.sleep(self.server.options.slow_seconds)
@@ -218,7 +228,9 @@ class Handler(BaseHTTPRequestHandler):
             if "image/" not in (self.headers.get("Accept") or ""):
                 self.answer(406, "pictures only for image/*\n")
             elif not self.early_fault():
-                self.send_file("pictures", parts.path[len("/pictures/"):], "image/png")
+                # "/pictures/x.png/" serves x.png under a URL that ends in "/".
+                name = parts.path[len("/pictures/"):].rstrip("/")
+                self.send_file("pictures", name, "image/png")
         elif parts.path == "/download/download.php" and parts.query == "platform=2":
             self.answer(200, "<html><body><h1>Auralith %s</h1></body></html>\n"
                         % escape(o.published_version), "text/html; charset=utf-8")
@@ -227,6 +239,9 @@ class Handler(BaseHTTPRequestHandler):
 
     def send_file(self, folder, quoted_name, content_type):
         name = urllib.parse.unquote(quoted_name)
+        if not name:
+            self.answer(404, "not found\n")
+            return
         base = os.path.realpath(os.path.join(self.server.options.data, folder))
         path = os.path.realpath(os.path.join(base, name))
         if os.path.dirname(path) != base or not os.path.isfile(path):
