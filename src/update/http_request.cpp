@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
@@ -57,6 +59,19 @@ QUrl RequestUrl(const HttpRequest& request, const HttpOptions& options) {
   if (query >= 0) url.setQuery(QString::fromUtf8(path.mid(query + 1)), QUrl::TolerantMode);
   return url;
 }
+
+// The system's configured proxies (on Linux: http_proxy and no_proxy), never
+// for the loopback host, where the development and test servers run.
+class SystemProxies : public QNetworkProxyFactory {
+ public:
+  QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
+    const QString host = query.peerHostName();
+    if (host.compare(QLatin1StringView("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback()) {
+      return {QNetworkProxy(QNetworkProxy::NoProxy)};
+    }
+    return systemProxyForQuery(query);
+  }
+};
 
 // Ties one reply to its deadline and body bound while the loop waits.
 class ReplyWatch {
@@ -121,6 +136,7 @@ HttpResponse SendRequest(const HttpRequest& request, const HttpOptions& options)
   if (!QCoreApplication::instance()) throw NetworkError(QStringLiteral("No event loop to run the request in."));
 
   QNetworkAccessManager manager;
+  manager.setProxyFactory(new SystemProxies);  // the manager owns it
   QNetworkRequest networkRequest(RequestUrl(request, options));
   networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
   networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);

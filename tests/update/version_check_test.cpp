@@ -127,3 +127,22 @@ TEST(VersionCheckFailure, RefusedConnectionGivesZeroAndTellsTheUser) {
 
 }  // namespace
 }  // namespace auralith::update
+
+#include "app/server_host.h"
+#include "update/this_run.h"
+
+namespace auralith::update {
+namespace {
+
+TEST(ThisRun, WithoutApplicationUsesProductionHostAndTheOverride) {
+  qputenv(net::kServerOverrideEnv, "127.0.0.1:8081");
+  const VersionCheckOptions options = VersionCheckOptionsOfThisRun(nullptr);
+  qunsetenv(net::kServerOverrideEnv);
+  EXPECT_EQ(options.host, QString::fromLatin1(app::kProductionServerHost));
+  ASSERT_TRUE(options.http.override);
+  EXPECT_EQ(*options.http.override, (net::Endpoint{QStringLiteral("127.0.0.1"), 8081}));
+  EXPECT_FALSE(VersionCheckOptionsOfThisRun(nullptr).http.override);
+}
+
+}  // namespace
+}  // namespace auralith::update

@@ -1,12 +1,15 @@
 #include "profiles/server/profile_server_client.h"
 
+#include "app/aulx_app.h"
 #include "app/diagnostic_log.h"
+#include "app/settings_store.h"
 #include "profiles/profile.h"
 #include "profiles/profile_file_format.h"
 #include "profiles/profile_folder.h"
 #include "profiles/server/profile_file_placement.h"
 #include "profiles/server/url_file_name.h"
 #include "update/own_version.h"
+#include "update/this_run.h"
 
 #include <QSaveFile>
 #include <QSysInfo>
@@ -21,6 +24,17 @@ ProfileServerOptions DefaultProfileServerOptions(const QString& serverHost, cons
   options.computerName = QSysInfo::machineHostName();
   options.version = QString::fromLatin1(kOwnVersionString);
   options.folder = ProfileFolder();
+  return options;
+}
+
+ProfileServerOptions ProfileServerOptionsOfThisRun(std::function<void(const QString&)> tellUser) {
+  ProfileServerOptions options;
+  if (app::AUlxApp* application = app::AUlxApp::Instance()) {
+    options = DefaultProfileServerOptions(application->GetServerHost(), application->Settings());
+  } else {
+    options = DefaultProfileServerOptions(update::ServerHostOfThisRun(), settings::SettingsStore());
+  }
+  options.tellUser = std::move(tellUser);
   return options;
 }
 

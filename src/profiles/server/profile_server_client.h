@@ -41,6 +41,10 @@ struct ProfileServerOptions {
 // the settings store, this computer's name and the profile folder.
 ProfileServerOptions DefaultProfileServerOptions(const QString& serverHost, const settings::SettingsStore& store);
 
+// The same for the running application: the host of its server mode and
+// its settings store; `tellUser` shows the warning message box.
+ProfileServerOptions ProfileServerOptionsOfThisRun(std::function<void(const QString&)> tellUser);
+
 class ProfileServerClient {
  public:
   explicit ProfileServerClient(ProfileServerOptions options);
