@@ -4,12 +4,16 @@
 
 namespace auralith::profiles {
 
+namespace {
+std::size_t SectionIndex(int categoryId) { return static_cast<std::size_t>(categoryId - ProfileCatalogue::kFirstCategoryId); }
+}  // namespace
+
 ProfileCatalogue::Section* ProfileCatalogue::section(int categoryId) {
-  return IsCategoryId(categoryId) ? &sections_[static_cast<std::size_t>(categoryId - kFirstCategoryId)] : nullptr;
+  return IsCategoryId(categoryId) ? &sections_[SectionIndex(categoryId)] : nullptr;
 }
 
 const ProfileCatalogue::Section* ProfileCatalogue::section(int categoryId) const {
-  return const_cast<ProfileCatalogue*>(this)->section(categoryId);
+  return IsCategoryId(categoryId) ? &sections_[SectionIndex(categoryId)] : nullptr;
 }
 
 void ProfileCatalogue::clear() {

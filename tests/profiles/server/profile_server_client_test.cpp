@@ -117,6 +117,17 @@ class ProfileServerTest : public ::testing::Test {
     return ProfileRecord{};
   }
 
+  // Fetches and stores the model, expecting a refusal that changed nothing.
+  ProfileServerClient::Stored FetchRefused(const ProfileRecord& model) {
+    RecordingHandler handler;
+    const auto stored = Client().FetchAndStoreProfile(model, handler);
+    EXPECT_FALSE(stored.path);
+    EXPECT_FALSE(stored.failure.isEmpty());
+    EXPECT_TRUE(handler.paths.empty());
+    EXPECT_TRUE(FolderEntries().isEmpty());
+    return stored;
+  }
+
   ServerData data_;
   QTemporaryDir folder_;
   std::unique_ptr<ReferenceServer> server_;
@@ -290,49 +301,34 @@ TEST_F(ProfileServerTest, ExistingFileWithOtherContentIsNotRelabelled) {
 TEST_F(ProfileServerTest, ReplyWithoutParameterLinesChangesNothing) {
   data_.Write(QStringLiteral("files/Tower.hvnp"), "<html>maintenance</html>\n");
   Start();
-  RecordingHandler handler;
-  const auto stored = Client().FetchAndStoreProfile(Model(QStringLiteral("Orlo"), "Tower"), handler);
-  EXPECT_FALSE(stored.path);
-  EXPECT_TRUE(handler.paths.empty());
+  FetchRefused(Model(QStringLiteral("Orlo"), "Tower"));
   EXPECT_EQ(shown_.size(), 1);
-  EXPECT_TRUE(FolderEntries().isEmpty());
 }
 
 TEST_F(ProfileServerTest, MissingProfileFileChangesNothing) {
   QFile::remove(data_.path() + QStringLiteral("/files/Tower.hvnp"));
   Start();
-  RecordingHandler handler;
-  const auto stored = Client().FetchAndStoreProfile(Model(QStringLiteral("Orlo"), "Tower"), handler);
-  EXPECT_FALSE(stored.path);
-  EXPECT_TRUE(stored.failure.contains(u"404"));
-  EXPECT_TRUE(handler.paths.empty());
-  EXPECT_TRUE(FolderEntries().isEmpty());
+  EXPECT_TRUE(FetchRefused(Model(QStringLiteral("Orlo"), "Tower")).failure.contains(u"404"));
+  EXPECT_TRUE(shown_.isEmpty());
 }
 
 TEST_F(ProfileServerTest, EndlessProfileIsRefusedWithoutWriting) {
   Start({QStringLiteral("--fault"), QStringLiteral("endless"), QStringLiteral("--fault-path"),
          QStringLiteral("/files/")});
-  RecordingHandler handler;
-  const auto stored = Client().FetchAndStoreProfile(Model(QStringLiteral("Orlo"), "Cube"), handler);
-  EXPECT_FALSE(stored.path);
-  EXPECT_TRUE(handler.paths.empty());
+  FetchRefused(Model(QStringLiteral("Orlo"), "Cube"));
   EXPECT_EQ(shown_.size(), 1);
-  EXPECT_TRUE(FolderEntries().isEmpty());
 }
 
 TEST_F(ProfileServerTest, UnsafeFileNameIsRefusedBeforeAnyRequest) {
   Start();
-  RecordingHandler handler;
   for (const char* url : {"http://localhost/files/..%2F..%2Fescape.hvnp", "http://localhost/files/",
-                          "http://localhost/files/%2e%2e", "http://localhost/files/a%0Ab.hvnp"}) {
+                          "http://localhost/files/%2e%2e", "http://localhost/files/a%0Ab.hvnp", "/no/host.hvnp"}) {
     ProfileRecord model;
     model.location = url;
-    EXPECT_FALSE(Client().FetchAndStoreProfile(model, handler).path) << url;
+    FetchRefused(model);
   }
-  EXPECT_EQ(shown_.size(), 4);
+  EXPECT_EQ(shown_.size(), 5);
   EXPECT_TRUE(Forms().isEmpty());
-  EXPECT_TRUE(handler.paths.empty());
-  EXPECT_TRUE(FolderEntries().isEmpty());
 }
 
 TEST_F(ProfileServerTest, OtherHostGetsNoAccountDetails) {
