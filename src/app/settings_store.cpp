@@ -32,7 +32,9 @@ bool IsWellFormed(const QByteArray& bytes) {
   QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   const QString text = decoder(bytes);
   if (decoder.hasError()) return false;
-  for (QStringView line : QStringView(text).split(u'\n')) {
+  QStringView body(text);
+  if (body.startsWith(QChar(0xfeff))) body = body.mid(1);  // editors' byte-order mark
+  for (QStringView line : body.split(u'\n')) {
     line = line.trimmed();
     if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) continue;
     if (line.startsWith(u'[') ? !line.endsWith(u']') : !line.contains(u'=')) return false;

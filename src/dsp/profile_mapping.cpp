@@ -1,5 +1,6 @@
 #include "dsp/profile_mapping.h"
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -59,22 +60,26 @@ void UpdatePeakCoefficients(DspState& state, std::size_t slot)
     state.params.peak[slot].d = state.tables.peakD[q][frequency];
 }
 
-void StoreBandFrequency(DspState& state, std::int32_t frequencyIndex, std::int32_t slot)
+// Sets one of a slot's two indices (`indices` is freqIndex or qIndex) and
+// takes its c and d afresh.
+void StoreBandIndex(DspState& state, std::array<std::int32_t, kPeakSlots>& indices,
+                    std::int32_t index, std::size_t tableSize, std::int32_t slot)
 {
     if (!ValidSlot(slot) || SlotIsFrozen(state, slot))
         return;
     const auto s = static_cast<std::size_t>(slot);
-    state.freqIndex[s] = static_cast<std::int32_t>(ClampIndex(frequencyIndex, kFrequencyCount));
+    indices[s] = static_cast<std::int32_t>(ClampIndex(index, tableSize));
     UpdatePeakCoefficients(state, s);
+}
+
+void StoreBandFrequency(DspState& state, std::int32_t frequencyIndex, std::int32_t slot)
+{
+    StoreBandIndex(state, state.freqIndex, frequencyIndex, kFrequencyCount, slot);
 }
 
 void StoreBandQ(DspState& state, std::int32_t qIndex, std::int32_t slot)
 {
-    if (!ValidSlot(slot) || SlotIsFrozen(state, slot))
-        return;
-    const auto s = static_cast<std::size_t>(slot);
-    state.qIndex[s] = static_cast<std::int32_t>(ClampIndex(qIndex, kQCount));
-    UpdatePeakCoefficients(state, s);
+    StoreBandIndex(state, state.qIndex, qIndex, kQCount, slot);
 }
 
 void SetCrossoverLower(DspState& state, std::size_t index)

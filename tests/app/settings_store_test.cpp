@@ -106,6 +106,14 @@ TEST_F(SettingsStoreTest, ReadsWhatAnotherProgramWroteSinceTheLastRead) {
   EXPECT_EQ(store.GetProfileInt(settingsSection, modeKey, -5), 1);
 }
 
+TEST_F(SettingsStoreTest, AHandEditedFileIsRead) {
+  WriteRaw("\xef\xbb\xbf; edited by hand\r\n[Other]\r\nmodeKey=0\r\n\r\n[Settings]\r\n"
+           "# the headphones\r\n  modeKey = 1 \r\nhpOutputKey=USB Headset\r\n");
+  SettingsStore store = Store();
+  EXPECT_EQ(store.GetProfileInt(settingsSection, modeKey, modeKeyDefault), 1);
+  EXPECT_EQ(store.GetProfileString(settingsSection, hpOutputKey), "USB Headset");
+}
+
 TEST_F(SettingsStoreTest, AValueOfTheWrongTypeReadsAsTheCallersDefault) {
   WriteRaw("[Settings]\nisVisibleKey=yes\nmodeKey=4294967297\nmusicKey=1x\n"
            "builtinEqKey=not bytes\nbiOutputKey=@ByteArray(abc)\nhpOutputKey=a, b\n"

@@ -1,6 +1,7 @@
 #include "profiles/profile_database.h"
 
 #include "sqlite_helpers.h"
+#include "stored_record.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -10,18 +11,6 @@
 using namespace auralith::profiles;
 
 namespace {
-
-ProfileRecord Record(int device, const std::string& manufacturer, const std::string& model,
-                     const std::string& description, const std::string& image)
-{
-    ProfileRecord r;
-    r.deviceCategoryId = device;
-    r.manufacturer = manufacturer;
-    r.model = model;
-    r.description = description;
-    r.imageFileName = image;
-    return r;
-}
 
 std::string Column(const ProfileDatabase::Row& row, const std::string& name)
 {
@@ -62,8 +51,8 @@ TEST_F(ProfileDatabaseTest, StoringTwiceKeepsOneRowWithTheSecondValues)
 {
     ProfileDatabase db(file());
     const std::string path = tmp.folder() + "Arden X1.hvnp";
-    ASSERT_TRUE(db.store(path, Record(1, "Arden", "X1", "first", "x1.png")));
-    ASSERT_TRUE(db.store(path, Record(3, "Arden", "X1 Pro", "second", "")));
+    ASSERT_TRUE(db.store(path, StoredRecord(1, "Arden", "X1", "first", "x1.png")));
+    ASSERT_TRUE(db.store(path, StoredRecord(3, "Arden", "X1 Pro", "second", "")));
 
     EXPECT_EQ(QueryText(file(), "SELECT count(*) FROM profiles"), "1");
     const auto row = db.lookup(path);
@@ -82,7 +71,7 @@ TEST_F(ProfileDatabaseTest, QuotesAndSemicolonsRoundTripUnchanged)
     ProfileDatabase db(file());
     const std::string path = tmp.folder() + "O'Neil's \"Bass\"; Edition.hvnp";
     const std::string description = "It's loud'; DROP TABLE profiles; -- ünïcødé";
-    ASSERT_TRUE(db.store(path, Record(2, "O'Neil", "Bass'", description, "a'b.png")));
+    ASSERT_TRUE(db.store(path, StoredRecord(2, "O'Neil", "Bass'", description, "a'b.png")));
 
     const auto row = db.lookup(path);
     ASSERT_TRUE(row.has_value());
@@ -95,9 +84,9 @@ TEST_F(ProfileDatabaseTest, QuotesAndSemicolonsRoundTripUnchanged)
 TEST_F(ProfileDatabaseTest, RowsOfOtherPathsAreLeftAlone)
 {
     ProfileDatabase db(file());
-    ASSERT_TRUE(db.store("/p/a.hvnp", Record(1, "A", "a", "", "")));
-    ASSERT_TRUE(db.store("/p/b.hvnp", Record(2, "B", "b", "", "")));
-    ASSERT_TRUE(db.store("/p/a.hvnp", Record(3, "A2", "a2", "", "")));
+    ASSERT_TRUE(db.store("/p/a.hvnp", StoredRecord(1, "A", "a", "", "")));
+    ASSERT_TRUE(db.store("/p/b.hvnp", StoredRecord(2, "B", "b", "", "")));
+    ASSERT_TRUE(db.store("/p/a.hvnp", StoredRecord(3, "A2", "a2", "", "")));
     EXPECT_EQ(Column(*db.lookup("/p/b.hvnp"), "mftr"), "B");
     EXPECT_EQ(Column(*db.lookup("/p/a.hvnp"), "mftr"), "A2");
     // Paths compare exactly, letter case included.
@@ -109,7 +98,7 @@ TEST_F(ProfileDatabaseTest, ConnectionsToOneFileSeeEachOthersRows)
     ProfileDatabase longLived(file());
     {
         ProfileDatabase shortLived(file());
-        ASSERT_TRUE(shortLived.store("/p/a.hvnp", Record(3, "A", "a", "d", "a.png")));
+        ASSERT_TRUE(shortLived.store("/p/a.hvnp", StoredRecord(3, "A", "a", "d", "a.png")));
     }
     const auto row = longLived.lookup("/p/a.hvnp");
     ASSERT_TRUE(row.has_value());
@@ -121,7 +110,7 @@ TEST_F(ProfileDatabaseTest, MissingFolderFindsAndStoresNothing)
     const std::string missing = tmp.folder() + "no such folder/" + kProfileDatabaseFileName;
     ProfileDatabase db(missing);
     EXPECT_FALSE(db.isOpen());
-    EXPECT_FALSE(db.store("/p/a.hvnp", Record(1, "A", "a", "", "")));
+    EXPECT_FALSE(db.store("/p/a.hvnp", StoredRecord(1, "A", "a", "", "")));
     EXPECT_FALSE(db.lookup("/p/a.hvnp").has_value());
     EXPECT_FALSE(std::filesystem::exists(missing));
 }
@@ -131,7 +120,7 @@ TEST_F(ProfileDatabaseTest, CorruptFileFindsAndStoresNothingAndStaysAsItIs)
     const std::string junk(4096, '\x5a');
     tmp.write(kProfileDatabaseFileName, junk);
     ProfileDatabase db(file());
-    EXPECT_FALSE(db.store("/p/a.hvnp", Record(1, "A", "a", "", "")));
+    EXPECT_FALSE(db.store("/p/a.hvnp", StoredRecord(1, "A", "a", "", "")));
     EXPECT_FALSE(db.lookup("/p/a.hvnp").has_value());
     EXPECT_EQ(std::filesystem::file_size(file()), junk.size());
 }
@@ -140,7 +129,7 @@ TEST_F(ProfileDatabaseTest, AFolderInPlaceOfTheFileFindsAndStoresNothing)
 {
     std::filesystem::create_directory(file());
     ProfileDatabase db(file());
-    EXPECT_FALSE(db.store("/p/a.hvnp", Record(1, "A", "a", "", "")));
+    EXPECT_FALSE(db.store("/p/a.hvnp", StoredRecord(1, "A", "a", "", "")));
     EXPECT_FALSE(db.lookup("/p/a.hvnp").has_value());
 }
 
@@ -148,7 +137,7 @@ TEST_F(ProfileDatabaseTest, TableWithoutTheExpectedColumnsStoresNothing)
 {
     ASSERT_TRUE(Execute(file(), "CREATE TABLE profiles(id INTEGER, other TEXT)"));
     ProfileDatabase db(file());
-    EXPECT_FALSE(db.store("/p/a.hvnp", Record(1, "A", "a", "", "")));
+    EXPECT_FALSE(db.store("/p/a.hvnp", StoredRecord(1, "A", "a", "", "")));
     EXPECT_FALSE(db.lookup("/p/a.hvnp").has_value());
     EXPECT_EQ(QueryText(file(), "SELECT count(*) FROM profiles"), "0");
 }

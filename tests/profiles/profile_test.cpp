@@ -2,6 +2,7 @@
 
 #include "profiles/profile_file_format.h"
 #include "sqlite_helpers.h"
+#include "stored_record.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -15,17 +16,6 @@ namespace {
 class ProfileTest : public ::testing::Test {
 protected:
     std::string databaseFile() const { return tmp.folder() + kProfileDatabaseFileName; }
-    ProfileRecord Stored(int device, const std::string& manufacturer, const std::string& model,
-                         const std::string& description, const std::string& image)
-    {
-        ProfileRecord r;
-        r.deviceCategoryId = device;
-        r.manufacturer = manufacturer;
-        r.model = model;
-        r.description = description;
-        r.imageFileName = image;
-        return r;
-    }
     TempFolder tmp;
 };
 
@@ -73,9 +63,9 @@ TEST_F(ProfileTest, LoadTakesTheDatabaseRow)
 {
     const std::string path = tmp.write("x1.hvnp", "1 80\n");
     Profile writer(tmp.folder());
-    ASSERT_TRUE(writer.database().store(path, Stored(3, "Arden", "X1 Studio", "Closed back", "")));
+    ASSERT_TRUE(writer.database().store(path, StoredRecord(3, "Arden", "X1 Studio", "Closed back", "")));
     const std::string other = tmp.write("x2.hvnp", "1 80\n");
-    ASSERT_TRUE(writer.database().store(other, Stored(2, "Arden", "X2", "", "x2 picture.png")));
+    ASSERT_TRUE(writer.database().store(other, StoredRecord(2, "Arden", "X2", "", "x2 picture.png")));
 
     Profile profile(tmp.folder());
     profile.load(path);
@@ -138,7 +128,7 @@ TEST_F(ProfileTest, LoadReplacesBothSetsButKeepsFieldsWithoutARow)
     const std::string first = tmp.write("First.hvnp", "1 80\n2 30\n\n3 4\n");
     const std::string second = tmp.write("Second.hvnp", "5 6\n");
     Profile profile(tmp.folder());
-    ASSERT_TRUE(profile.database().store(first, Stored(3, "Maker", "First model", "Text", "f.png")));
+    ASSERT_TRUE(profile.database().store(first, StoredRecord(3, "Maker", "First model", "Text", "f.png")));
     profile.setBoost(1);
     profile.load(first);
     profile.load(second);
