@@ -79,12 +79,15 @@ class ReplyWatch {
   ReplyWatch(QNetworkReply& reply, const HttpOptions& options, qint64 maxBody)
       : reply_(reply), options_(options), maxBody_(maxBody) {
     deadline_.setSingleShot(true);
+    whole_.setSingleShot(true);
     QObject::connect(&deadline_, &QTimer::timeout, &loop_, [this] { Fail(Failure::TimedOut); });
+    QObject::connect(&whole_, &QTimer::timeout, &loop_, [this] { Fail(Failure::TimedOut); });
     QObject::connect(&reply_, &QNetworkReply::requestSent, &loop_, [this] { Restart(options_.receiveTimeoutMs); });
     QObject::connect(&reply_, &QNetworkReply::metaDataChanged, &loop_, [this] { CheckDeclaredLength(); });
     QObject::connect(&reply_, &QNetworkReply::readyRead, &loop_, [this] { Take(); });
     QObject::connect(&reply_, &QNetworkReply::finished, &loop_, [this] { loop_.quit(); });
     Restart(options_.connectTimeoutMs);
+    whole_.start(options_.totalTimeoutMs);
   }
 
   enum class Failure { None, TimedOut, TooLarge };
@@ -92,6 +95,7 @@ class ReplyWatch {
   Failure Wait() {
     if (!reply_.isFinished()) loop_.exec(QEventLoop::ExcludeUserInputEvents);
     deadline_.stop();
+    whole_.stop();
     if (failure_ == Failure::None) Take();
     return failure_;
   }
@@ -106,6 +110,7 @@ class ReplyWatch {
     if (failure_ != Failure::None) return;
     failure_ = failure;
     deadline_.stop();
+    whole_.stop();
     body_.clear();
     reply_.abort();
   }
@@ -124,7 +129,8 @@ class ReplyWatch {
   const HttpOptions& options_;
   const qint64 maxBody_;
   QEventLoop loop_;
-  QTimer deadline_;
+  QTimer deadline_;  // connect, then receive time-out
+  QTimer whole_;     // the whole request
   QByteArray body_;
   Failure failure_ = Failure::None;
 };

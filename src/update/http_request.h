@@ -41,6 +41,9 @@ std::optional<Endpoint> EndpointOverrideFromEnvironment();
 struct HttpOptions {
   int connectTimeoutMs = kDefaultTimeoutMs;
   int receiveTimeoutMs = kDefaultTimeoutMs;
+  // Bounds the whole request, so a server that drips its reply cannot hold
+  // the program for long either.
+  int totalTimeoutMs = 5 * 60 * 1000;
   // Where every request goes instead of the named host on port 80.
   std::optional<Endpoint> override;
   QByteArray userAgent = "Auralith";

@@ -26,7 +26,7 @@ import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-FAULTS = ("none", "status500", "slow", "endless", "malformed", "dtd", "redirect")
+FAULTS = ("none", "status500", "slow", "endless", "malformed", "dtd", "redirect", "drip")
 FORM_FIELDS = ("email", "password", "type_id", "machine_id",
                "machine_friendly_name", "version", "iamnotversionone")
 
@@ -148,6 +148,20 @@ class Handler(BaseHTTPRequestHandler):
             return True
         if fault == "slow":
             time.sleep(self.server.options.slow_seconds)
+            self.close_connection = True
+            return True
+        if fault == "drip":
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            try:
+                while True:
+                    self.wfile.write(b"x")
+                    self.wfile.flush()
+                    time.sleep(0.05)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
             self.close_connection = True
             return True
         if fault == "endless":

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace auralith::net {
 namespace {
 
@@ -78,6 +80,24 @@ TEST_F(HttpRequestTest, SilentServerTimesOut) {
   ReferenceServer server(data_.path(), {QStringLiteral("--fault"), QStringLiteral("slow")});
   ASSERT_TRUE(server.running());
   EXPECT_THROW(Get(server, "/pictures/x.png"), NetworkError);
+}
+
+TEST_F(HttpRequestTest, DrippingBodyIsBoundByTheWholeRequestTime) {
+  ReferenceServer server(data_.path(), {QStringLiteral("--fault"), QStringLiteral("drip")});
+  ASSERT_TRUE(server.running());
+  HttpOptions options;
+  options.override = Endpoint{QStringLiteral("127.0.0.1"), server.port()};
+  options.receiveTimeoutMs = 1000;
+  options.totalTimeoutMs = 500;
+  HttpRequest request;
+  request.path = "/Pub/audio_en_pad.xml";
+  request.maxBodyBytes = std::numeric_limits<qint64>::max();
+  try {
+    SendRequest(request, options);
+    ADD_FAILURE() << "no time-out";
+  } catch (const NetworkError& error) {
+    EXPECT_TRUE(error.message().contains(u"timed out"));
+  }
 }
 
 TEST(HttpRequest, UnknownHostIsANetworkError) {
