@@ -129,8 +129,8 @@ ProfileServerClient::Stored ProfileServerClient::FetchAndStoreProfile(const Prof
   if (!placement.path) return Refuse(placement.failure);
 
   {
+    // A short-lived profile brings its own database connection.
     Profile profile(options_.folder);
-    profile.record() = model;
     profile.database().store(*placement.path, model);
   }
   handler.ProfileStored(*placement.path);
