@@ -151,33 +151,28 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
             return True
         if fault == "drip":
-            self.send_response(200)
-            self.send_header("Content-Type", "application/octet-stream")
-            self.send_header("Connection", "close")
-            self.end_headers()
-            try:
-                while True:
-                    self.wfile.write(b"x")
-                    self.wfile.flush()
-                    time.sleep(0.05)
-            except (BrokenPipeError, ConnectionResetError):
-                pass
-            self.close_connection = True
+            self.stream(b"x", 0.05)
             return True
         if fault == "endless":
-            self.send_response(200)
-            self.send_header("Content-Type", "application/octet-stream")
-            self.send_header("Connection", "close")
-            self.end_headers()
-            chunk = b"1 0.5\n" * 10000
-            try:
-                while True:
-                    self.wfile.write(chunk)
-            except (BrokenPipeError, ConnectionResetError):
-                pass
-            self.close_connection = True
+            self.stream(b"1 0.5\n" * 10000, 0)
             return True
         return False
+
+    def stream(self, chunk, pause):
+        """A 200 reply whose body never ends, until the client goes."""
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        try:
+            while True:
+                self.wfile.write(chunk)
+                self.wfile.flush()
+                if pause:
+                    time.sleep(pause)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        self.close_connection = True
 
     def xml(self, document):
         if self.fault_applies():
