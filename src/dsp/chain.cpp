@@ -66,8 +66,7 @@ namespace detail {
 
 bool CanRunAvx() {
 #if defined(AURALITH_AVX_PIPELINE)
-  static const bool available = __builtin_cpu_supports("avx");
-  return available;
+  return __builtin_cpu_supports("avx");  // a load of what start-up detected
 #else
   return false;
 #endif
