@@ -10,9 +10,9 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
-
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "dsp_records.h"
 #include "dynamics.h"
@@ -301,15 +301,16 @@ class CompressorKernel {
                                          : p.thresholdInv)),
         makeup_(SplatF2(p.makeup)),
         exponent_(static_cast<float>(1.0 / static_cast<double>(p.ratio)) - 1.0f),
+        // With ratio 1 every gain is x^0 = 1: no level needs the power.
+        limit_(SplatF2(exponent_ == 0.0f ? std::numeric_limits<float>::infinity() : 1.0f)),
         env_(MakeF2(envL, envR)) {}
 
   F2 Step(F2 x) {
     const F2 level = Abs(x);
     env_ = (env_ - level) * SelectGreaterEqual(level, env_, attack_, release_) + level;
     const F2 detector = (linked_ ? LargerOfBoth(env_) : env_) * thresholdInv_;
-    const F2 one = SplatF2(1.0f);
-    const int above = GreaterMask(detector, one);
-    const F2 gain = above == 0 ? one : Gains(detector, above);
+    const int above = GreaterMask(detector, limit_);
+    const F2 gain = above == 0 ? SplatF2(1.0f) : Gains(detector, above);
     return (gain * x) * makeup_;
   }
 
@@ -328,6 +329,7 @@ class CompressorKernel {
   bool linked_;
   F2 attack_, release_, thresholdInv_, makeup_;
   float exponent_;  // 1/ratio - 1
+  F2 limit_;        // detector level above which the gain is computed
   F2 env_;
 };
 
