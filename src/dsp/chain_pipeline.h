@@ -200,7 +200,9 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
   if (on(4)) p.out[4] = c.highShelf1.Step(p.out[3]);
   if (on(3)) p.out[3] = c.lowShelf1.Step(p.out[kInputStage]);
   if (on(kInputStage)) p.out[kInputStage] = c.input.Step(Second(p.highPass.single));
-  RunPair<kEdge>(c.inputHighPass, p.highPass, Widen(LoadFrame(block + 2 * n)), on(0), on(1));
+  // While draining there is no next frame: never read past the block's end.
+  const F2 next = on(0) ? LoadFrame(block + 2 * n) : SplatF2(0.0f);
+  RunPair<kEdge>(c.inputHighPass, p.highPass, Widen(next), on(0), on(1));
 }
 
 template <Layout kLayout>

@@ -8,6 +8,9 @@
 #include <limits>
 #include <new>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "reference_chain.h"
 #include "test_support.h"
 
@@ -372,6 +375,30 @@ TEST_F(ChainTest, RunsWithoutBandBuffersAndFreesTwice) {
   ProcessBlock(*state_, a.data(), 1764);
   ProcessBlock(*freed, b.data(), 1764);
   EXPECT_EQ(FirstDifference(a, b), -1);
+}
+
+// A block that ends right before an inaccessible page: any read or write past
+// its end faults. Every layout and block length near the pipeline's depth.
+TEST_F(ChainTest, NeverTouchesMemoryPastTheBlock) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  void* map = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(map, MAP_FAILED);
+  auto* guard = static_cast<char*>(map) + page;
+  ASSERT_EQ(mprotect(guard, page, PROT_NONE), 0);
+  std::mt19937 rng(7);
+  for (std::int32_t layout : {kThreeBand, kSingleBand, 2}) {
+    DspParams p = testing::RandomParams(state_->tables, rng);
+    p.dynamicsMode = layout;
+    Publish(p);
+    for (std::size_t frames : {1u, 2u, 7u, 31u, 64u, 257u}) {
+      float* block = reinterpret_cast<float*>(guard) - 2 * frames;
+      const std::vector<float> input = testing::MusicLike(frames, rng);
+      std::copy(input.begin(), input.end(), block);
+      ProcessBlock(*state_, block, frames);
+      EXPECT_TRUE(std::isfinite(block[2 * frames - 1]));
+    }
+  }
+  munmap(map, 2 * page);
 }
 
 }  // namespace
