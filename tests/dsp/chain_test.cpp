@@ -1,0 +1,269 @@
+// The block chain: conversions, ProcessBlock against the scalar reference,
+// parameter publication, long blocks and recovery from non-finite values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "reference_chain.h"
+#include "test_support.h"
+
+namespace auralith::dsp {
+namespace {
+
+using testing::FirstDifference;
+
+std::vector<std::int16_t> ToPcm(std::vector<float> samples) {
+  std::vector<std::int16_t> out(samples.size());
+  FloatToPcm(samples.data(), samples.size(), out.data());
+  return out;
+}
+
+TEST(FloatToPcm, ClipsRoundsAndConvertsEverySample) {
+  const float quarterStep = 0.25f / 32768.0f;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  // 13 samples: not a multiple of 8, so the tail takes the scalar path.
+  const std::vector<float> in = {1.0f, 2.0f, -1.0f, 0.5f, quarterStep, nan, -inf, inf,
+                                 0.5f / 32768, 1.5f / 32768, 2.5f / 32768, -0.5f, nan};
+  const std::vector<std::int16_t> expected = {32394, 32394, -32394, 16384, 0, 0, -32394,
+                                              32394, 0, 2, 2, -16384, 0};
+  EXPECT_EQ(ToPcm(in), expected);
+  // Both paths agree on every value.
+  for (std::size_t shift = 1; shift < 8; ++shift) {
+    std::vector<float> shifted(shift, 0.0f);
+    shifted.insert(shifted.end(), in.begin(), in.end());
+    const std::vector<std::int16_t> out = ToPcm(shifted);
+    EXPECT_EQ(std::vector<std::int16_t>(out.begin() + static_cast<std::ptrdiff_t>(shift), out.end()),
+              expected)
+        << shift;
+  }
+}
+
+TEST(PcmToFloat, ScalesLittleEndianSamples) {
+  const std::uint8_t bytes[] = {0xff, 0x7f, 0x00, 0x80, 0x00, 0x40, 0x01, 0x00, 0x55};
+  float out[5] = {9, 9, 9, 9, 9};
+  EXPECT_EQ(PcmToFloat(bytes, sizeof bytes, out, false), 1);
+  EXPECT_NEAR(out[0], 0.99997f, 1e-5f);
+  EXPECT_EQ(out[1], -1.0f);
+  EXPECT_EQ(out[2], 0.5f);
+  EXPECT_EQ(out[3], 1.0f / 32768.0f);
+  EXPECT_EQ(out[4], 9.0f);  // the odd trailing byte is ignored
+  PcmToFloat(bytes, 2, out, true);
+  EXPECT_NEAR(out[0], 0.5623f, 1e-4f);
+  EXPECT_EQ(out[0], 32767.0f * kPcmScaleQuieter);
+}
+
+class ChainTest : public ::testing::Test {
+ protected:
+  void SetUp() override { state_ = testing::MakeState(); }
+
+  void Publish(const DspParams& p) {
+    state_->params = p;
+    PublishParams(*state_);
+  }
+
+  std::unique_ptr<DspState> state_;
+};
+
+TEST_F(ChainTest, EmptyBlockChangesNothing) {
+  Publish(testing::NeutralParams(state_->tables));
+  std::vector<float> block(20, 0.25f);
+  ProcessBlock(*state_, block.data(), 10);
+  const DspMemories before = state_->memories;
+  std::vector<float> untouched = block;
+  ProcessBlock(*state_, block.data(), 0);
+  EXPECT_EQ(state_->frameCount, 10);
+  EXPECT_EQ(block, untouched);
+  EXPECT_EQ(state_->memories, before);
+}
+
+TEST_F(ChainTest, SilentUntilTheFirstParameterSet) {
+  std::mt19937 rng(1);
+  std::vector<float> block = testing::MusicLike(1764, rng);
+  ProcessBlock(*state_, block.data(), 1764);
+  for (float v : block) ASSERT_EQ(v, 0.0f);
+}
+
+TEST_F(ChainTest, NeutralSetPassesTheInputHighPassedPlusDither) {
+  Publish(testing::NeutralParams(state_->tables));
+  std::mt19937 rng(2);
+  std::vector<float> block = testing::MusicLike(5000, rng), expected = block;
+  Lr4State l, r;
+  RunLr4(l, r, state_->tables.inputHighPass[0], expected.data(), expected.data(), 5000);
+  ProcessBlock(*state_, block.data(), 5000);
+  const float noise = std::ldexp(1.0f, -25);
+  bool anyNoise = false;
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    const float diff = std::fabs(block[i] - expected[i]);
+    ASSERT_LE(diff, noise + std::fabs(expected[i]) * std::ldexp(1.0f, -24)) << i;
+    anyNoise = anyNoise || diff != 0.0f;
+  }
+  EXPECT_TRUE(anyNoise);
+
+  // Without dither it is the high-passed input exactly.
+  auto quiet = testing::MakeState();
+  quiet->params = state_->params;
+  quiet->dither = false;
+  PublishParams(*quiet);
+  block = testing::MusicLike(5000, rng);
+  expected = block;
+  l = r = Lr4State{};
+  RunLr4(l, r, quiet->tables.inputHighPass[0], expected.data(), expected.data(), 5000);
+  ProcessBlock(*quiet, block.data(), 5000);
+  EXPECT_EQ(FirstDifference(block, expected), -1);
+}
+
+TEST_F(ChainTest, KiroAttenuatesBy23Point1Decibels) {
+  Publish(testing::NeutralParams(state_->tables));
+  state_->kiroActive = true;
+  state_->dither = false;
+  const double db = testing::GainDb(
+      [&](float* block, std::size_t frames) {
+        for (std::size_t i = 0; i < 2 * frames; ++i) block[i] *= 4.0f;  // full scale
+        ProcessBlock(*state_, block, frames);
+        for (std::size_t i = 0; i < 2 * frames; ++i) block[i] *= 0.25f;
+      },
+      1000.0);
+  EXPECT_NEAR(db, -23.1, 0.01);
+}
+
+TEST_F(ChainTest, SingleBandWithoutMixerGainForOtherLayouts) {
+  DspParams p = testing::NeutralParams(state_->tables);
+  p.outputGain = 0.5f;
+  state_->dither = false;
+  std::vector<float> one = testing::Sine(1000, 440.0, 0.5), two = one;
+  Publish(p);
+  ProcessBlock(*state_, one.data(), 1000);
+  auto other = testing::MakeState();
+  other->dither = false;
+  p.dynamicsMode = 2;
+  other->params = p;
+  PublishParams(*other);
+  ProcessBlock(*other, two.data(), 1000);
+  for (std::size_t i = 0; i < one.size(); ++i) ASSERT_EQ(one[i], two[i] * 0.5f) << i;
+}
+
+// Random profiles, changed between blocks, with and without hearing
+// protection and dither: every sample equals the scalar reference, so the
+// stages' memories carry over parameter changes exactly as they should.
+TEST_F(ChainTest, MatchesTheReferenceBitForBit) {
+  std::mt19937 rng(2024);
+  for (int run = 0; run < 6; ++run) {
+    auto state = testing::MakeState();
+    reference::Chain reference;
+    const bool dither = run % 2 == 0;
+    state->dither = dither;
+    for (int blockIndex = 0; blockIndex < 8; ++blockIndex) {
+      DspParams p = testing::RandomParams(state->tables, rng);
+      if (blockIndex < 3) p.dynamicsMode = blockIndex;  // every layout in every run
+      const bool kiro = (rng() & 1) != 0;
+      state->params = p;
+      PublishParams(*state);
+      state->kiroActive = kiro;
+      const std::size_t frames = 1 + rng() % 2500;
+      std::vector<float> block = testing::MusicLike(frames, rng), expected = block;
+      ProcessBlock(*state, block.data(), frames);
+      reference.Process(p, kiro, dither, expected.data(), frames);
+      ASSERT_EQ(FirstDifference(block, expected), -1)
+          << "run " << run << " block " << blockIndex << " layout " << p.dynamicsMode;
+      ASSERT_EQ(state->frameCount, static_cast<std::int32_t>(frames));
+      if (p.dynamicsMode == kThreeBand) {
+        const std::vector<float> low(state->lowBand.get(), state->lowBand.get() + 2 * frames);
+        const std::vector<float> high(state->highBand.get(), state->highBand.get() + 2 * frames);
+        const std::vector<float> mid(state->midBand.get(), state->midBand.get() + 2 * frames);
+        reference.low.resize(2 * frames);
+        reference.mid.resize(2 * frames);
+        reference.high.resize(2 * frames);
+        ASSERT_EQ(FirstDifference(low, reference.low), -1);
+        ASSERT_EQ(FirstDifference(mid, reference.mid), -1);
+        ASSERT_EQ(FirstDifference(high, reference.high), -1);
+      }
+    }
+  }
+}
+
+TEST_F(ChainTest, LongBlocksAreProcessedInPiecesWithTheSameResult) {
+  std::mt19937 rng(9);
+  DspParams p = testing::RandomParams(state_->tables, rng);
+  p.dynamicsMode = kThreeBand;
+  Publish(p);
+  auto pieces = testing::MakeState();
+  pieces->params = p;
+  PublishParams(*pieces);
+  const std::size_t frames = 2 * kBandBufferFrames + 1234;
+  std::vector<float> whole = testing::MusicLike(frames, rng), split = whole;
+  ProcessBlock(*state_, whole.data(), frames);
+  for (std::size_t done = 0; done < frames; done += 1764) {
+    ProcessBlock(*pieces, split.data() + 2 * done, std::min<std::size_t>(1764, frames - done));
+  }
+  EXPECT_EQ(FirstDifference(whole, split), -1);
+  EXPECT_EQ(state_->memories, pieces->memories);
+  EXPECT_EQ(state_->frameCount, 1234);
+}
+
+TEST_F(ChainTest, OnlyPublishedParametersReachTheChain) {
+  const DspParams p = testing::NeutralParams(state_->tables);
+  auto untouched = testing::MakeState();
+  for (DspState* s : {state_.get(), untouched.get()}) {
+    s->dither = false;
+    s->params = p;
+    PublishParams(*s);
+  }
+  const std::vector<float> in = testing::Sine(500, 1000.0, 0.5);
+  std::vector<float> edited = in, plain = in;
+  state_->params.outputGain = 0.25f;  // edited, not yet published
+  ProcessBlock(*state_, edited.data(), 500);
+  ProcessBlock(*untouched, plain.data(), 500);
+  EXPECT_EQ(FirstDifference(edited, plain), -1);
+
+  PublishParams(*state_);
+  edited = plain = in;
+  ProcessBlock(*state_, edited.data(), 500);
+  ProcessBlock(*untouched, plain.data(), 500);
+  for (float& v : plain) v *= 0.25f;
+  EXPECT_EQ(FirstDifference(edited, plain), -1);
+}
+
+TEST_F(ChainTest, NonFiniteInputDoesNotSilenceTheChain) {
+  std::mt19937 rng(4);
+  DspParams p = testing::RandomParams(state_->tables, rng);
+  p.dynamicsMode = kThreeBand;
+  Publish(p);
+  for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    std::vector<float> block = testing::MusicLike(1764, rng);
+    block[100] = bad;
+    ProcessBlock(*state_, block.data(), 1764);
+    const std::vector<std::int16_t> pcm = ToPcm(block);  // never garbage
+    EXPECT_EQ(pcm.size(), block.size());
+
+    block = testing::MusicLike(1764, rng);
+    ProcessBlock(*state_, block.data(), 1764);
+    float peak = 0.0f;
+    for (float v : block) {
+      ASSERT_TRUE(std::isfinite(v));
+      peak = std::max(peak, std::fabs(v));
+    }
+    EXPECT_GT(peak, 0.0f);
+  }
+}
+
+TEST_F(ChainTest, RunsWithoutBandBuffersAndFreesTwice) {
+  std::mt19937 rng(6);
+  DspParams p = testing::RandomParams(state_->tables, rng);
+  p.dynamicsMode = kThreeBand;
+  Publish(p);
+  auto freed = testing::MakeState();
+  freed->params = p;
+  PublishParams(*freed);
+  FreeDsp(*freed);
+  FreeDsp(*freed);
+  EXPECT_EQ(freed->lowBand, nullptr);
+  std::vector<float> a = testing::MusicLike(1764, rng), b = a;
+  ProcessBlock(*state_, a.data(), 1764);
+  ProcessBlock(*freed, b.data(), 1764);
+  EXPECT_EQ(FirstDifference(a, b), -1);
+}
+
+}  // namespace
+}  // namespace auralith::dsp
