@@ -1,0 +1,19 @@
+#include "builtin_profiles.h"
+
+#include "profile_file_format.h"
+
+namespace auralith::profiles {
+
+std::string FindBuiltinProfileFile(const std::string& name)
+{
+    for (const auto& category : kBuiltinProfileFiles) {
+        for (const char* file : category) {
+            const std::string fileName = file;
+            if (name == fileName || name + kProfileExtension == fileName)
+                return fileName;
+        }
+    }
+    return {};
+}
+
+} // namespace auralith::profiles
