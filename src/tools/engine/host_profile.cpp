@@ -23,14 +23,16 @@ std::string ActiveProfilePath(int category) {
 }
 
 void ApplyListeningState(dsp::DspState& state, profiles::Profile& profile, const std::string& path,
-                         const ListeningState& listening) {
+                         const ListeningState& listening, bool startUp) {
   if (!path.empty()) profile.load(path);
   profile.setBoost(listening.boost ? 1 : 0);
   state.kiroActive.store(listening.kiro, std::memory_order_relaxed);
   // Every start begins switched off and applies the profile once so;
   // processing goes on afterwards when it was on at the last shutdown.
-  state.processingOff.store(true, std::memory_order_relaxed);
-  dsp::ApplyNeutralParams(state);
+  if (startUp || !listening.processing) {
+    state.processingOff.store(true, std::memory_order_relaxed);
+    dsp::ApplyNeutralParams(state);
+  }
   if (!listening.processing) return;
   state.processingOff.store(false, std::memory_order_relaxed);
   dsp::ApplyProfileParams(state, profile, listening.contentMode);

@@ -16,8 +16,9 @@ namespace auralith::engine {
 std::string ActiveProfilePath(int category);
 
 // Loads the profile at `path` (when not empty) and applies the listening
-// state. With processing off the chain stays neutral.
+// state. With processing off the chain stays neutral. At start-up the
+// neutral set goes first, as every start begins switched off.
 void ApplyListeningState(dsp::DspState& state, profiles::Profile& profile, const std::string& path,
-                         const ListeningState& listening);
+                         const ListeningState& listening, bool startUp);
 
 }  // namespace auralith::engine

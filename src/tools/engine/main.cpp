@@ -1,7 +1,8 @@
 // auralith-engine: the audio engine without a user interface. Takes over the
 // default output, plays what every program plays through the processing
 // chain on the listening category's output device, and gives the default
-// back when SIGINT or SIGTERM ends it.
+// back when SIGINT or SIGTERM ends it. SIGHUP reads the settings again and
+// switches category, profile and output device as the main window would.
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -29,7 +30,8 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: auralith-engine [--stats SECONDS]\n"
-    "Runs the Auralith audio engine on the session's sound server until SIGINT or SIGTERM.\n"
+    "Runs the Auralith audio engine on the session's sound server until SIGINT or SIGTERM;\n"
+    "SIGHUP reads the settings again (category, profile, output device).\n"
     "The listening state comes from the settings (AURALITH_CONFIG_DIR replaces their folder);\n"
     "the driver stand-in ulxd must be running.\n"
     "  --stats SECONDS  print the engine's counters every SECONDS seconds\n";
@@ -49,6 +51,13 @@ void ReportPlayback(const audio::AudioEngine& engine) {
   else
     std::printf("auralith-engine: not playing\n");
   std::fflush(stdout);
+}
+
+void ApplyProfile(dsp::DspState& processing, profiles::Profile& profile, const engine::ListeningState& listening,
+                  bool startUp) {
+  const std::string path = engine::ActiveProfilePath(listening.category);
+  if (path.empty()) std::fprintf(stderr, "auralith-engine: the category's profile was not found\n");
+  engine::ApplyListeningState(processing, profile, path, listening, startUp);
 }
 
 struct Options {
@@ -91,6 +100,7 @@ int main(int argc, char** argv) {
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
   const int lostFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -106,7 +116,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const engine::ListeningState listening = engine::ReadListeningState();
+  engine::ListeningState listening = engine::ReadListeningState();
   auto processing = std::make_unique<dsp::DspState>();
   dsp::InitDsp(*processing);
   int result = 0;
@@ -125,10 +135,8 @@ int main(int argc, char** argv) {
       engine.RestoreDefaultOutput();
       result = 1;
     } else {
-      const std::string profilePath = engine::ActiveProfilePath(listening.category);
-      if (profilePath.empty()) std::fprintf(stderr, "auralith-engine: the category's profile was not found\n");
       profiles::Profile profile("");
-      engine::ApplyListeningState(*processing, profile, profilePath, listening);
+      ApplyProfile(*processing, profile, listening, true);
       ReportPlayback(engine);
 
       pollfd waits[2] = {{signalFd, POLLIN, 0}, {lostFd, POLLIN, 0}};
@@ -137,7 +145,16 @@ int main(int argc, char** argv) {
         const int ready = poll(waits, 2, timeout);
         if (ready < 0 && errno != EINTR) break;
         if (ready == 0) PrintCounters("running", engine);
-        if (waits[0].revents & POLLIN) break;
+        if (waits[0].revents & POLLIN) {
+          signalfd_siginfo info{};
+          if (::read(signalFd, &info, sizeof(info)) != sizeof(info) || info.ssi_signo != SIGHUP) break;
+          // As SetCategory does: the profile first, then the output device.
+          listening = engine::ReadListeningState();
+          engine.SetCategory(listening.category);
+          ApplyProfile(*processing, profile, listening, false);
+          engine.SwitchOutputDevice();
+          ReportPlayback(engine);
+        }
         if (waits[1].revents & POLLIN) {
           uint64_t count = 0;
           if (::read(lostFd, &count, sizeof(count)) < 0) count = 0;
