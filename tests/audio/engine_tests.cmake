@@ -4,6 +4,7 @@ auralith_test(audio_engine_tests
     ${CMAKE_CURRENT_LIST_DIR}/engine_logic_test.cpp
   LIBS auralith_audio_engine
   LABELS audio)
+set_target_properties(audio_engine_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/audio)
 
 # The end-to-end suite's comparison of a recording with the renderer's output.
 pkg_check_modules(COMPARE_SNDFILE REQUIRED IMPORTED_TARGET sndfile)
