@@ -2,7 +2,8 @@
 auralith_test(audio_engine_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/engine_logic_test.cpp
-  LIBS auralith_audio_engine
+    ${CMAKE_CURRENT_LIST_DIR}/engine_pulse_test.cpp
+  LIBS auralith_audio_engine auralith_ulxd_harness
   LABELS audio)
 set_target_properties(audio_engine_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/audio)
 
