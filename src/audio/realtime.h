@@ -10,8 +10,10 @@ inline constexpr int kAudioThreadPriority = 10;
 enum class ThreadPriority { Realtime, Normal };
 
 // Makes the calling thread SCHED_FIFO at `priority`, or at the highest
-// priority RLIMIT_RTPRIO allows below it. Leaves it a normal thread when the
-// system grants neither; never fails otherwise.
+// priority RLIMIT_RTPRIO allows below it, or through the system's real-time
+// service (rtkit) when neither is allowed. Leaves it a normal thread when the
+// system grants none of them; never fails otherwise. Runs before the thread's
+// real-time work: it may block on the system bus for a moment.
 ThreadPriority RaiseToRealtime(int priority = kAudioThreadPriority);
 
 // The priority to ask for under a limit: `priority`, capped at `limit`;

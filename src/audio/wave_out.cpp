@@ -10,6 +10,7 @@
 
 #include "output_devices.h"
 #include "pulse_client.h"
+#include "realtime.h"
 
 namespace auralith::audio {
 namespace {
@@ -62,6 +63,7 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
   underruns_.store(0);
   event_ = event;
   written_ = 0;
+  deviceThreadRaised_ = false;
   inStreamFirst_ = inStreamCount_ = 0;
   while (queue_.Pop()) {
   }
@@ -270,6 +272,12 @@ void WaveOut::OnUnderflow(pa_stream*, void* self) {
 
 void WaveOut::OnWake(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self) {
   auto* device = static_cast<WaveOut*>(self);
+  if (!device->deviceThreadRaised_) {
+    // This thread flags the headers done: it must be as punctual as the
+    // audio thread that waits for them.
+    RaiseToRealtime();
+    device->deviceThreadRaised_ = true;
+  }
   uint64_t count = 0;
   while (::read(fd, &count, sizeof(count)) == sizeof(count)) {
   }

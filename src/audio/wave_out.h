@@ -128,6 +128,7 @@ class WaveOut {
   std::size_t inStreamCount_ = 0;
   uint64_t written_ = 0;
   uint32_t bufferBytes_ = 0;
+  bool deviceThreadRaised_ = false;
 };
 
 }  // namespace auralith::audio
