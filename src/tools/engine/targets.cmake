@@ -7,10 +7,14 @@ endif()
 
 set(engine_dir ${PROJECT_SOURCE_DIR}/src/tools/engine)
 find_package(Qt6 REQUIRED COMPONENTS Core)
-add_executable(auralith-engine ${engine_dir}/main.cpp ${engine_dir}/host_profile.cpp ${engine_dir}/host_settings.cpp)
+add_library(auralith_engine_host STATIC ${engine_dir}/host_profile.cpp ${engine_dir}/host_settings.cpp)
+target_include_directories(auralith_engine_host PUBLIC ${engine_dir} ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(auralith_engine_host PUBLIC auralith_render_core auralith_settings Qt6::Core)
+auralith_target(auralith_engine_host)
+
+add_executable(auralith-engine ${engine_dir}/main.cpp)
 set_target_properties(auralith-engine PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/src/tools/engine)
-target_include_directories(auralith-engine PRIVATE ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(auralith-engine PRIVATE auralith_audio_engine auralith_render_core auralith_settings Qt6::Core)
+target_link_libraries(auralith-engine PRIVATE auralith_engine_host auralith_audio_engine)
 auralith_target(auralith-engine)
 
 if(AURALITH_TESTS)
