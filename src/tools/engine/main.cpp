@@ -144,7 +144,10 @@ int main(int argc, char** argv) {
       for (;;) {
         const int ready = poll(waits, 2, timeout);
         if (ready < 0 && errno != EINTR) break;
-        if (ready == 0) PrintCounters("running", engine);
+        if (ready <= 0) {
+          if (ready == 0) PrintCounters("running", engine);
+          continue;
+        }
         if (waits[0].revents & POLLIN) {
           signalfd_siginfo info{};
           if (::read(signalFd, &info, sizeof(info)) != sizeof(info) || info.ssi_signo != SIGHUP) break;
