@@ -146,25 +146,6 @@ TEST_F(WaveOutDevice, PlaysHeadersInOrderAndFlagsThemDoneAsTheyArePlayed) {
   device.Close();
 }
 
-TEST_F(WaveOutDevice, StaysOnItsSinkWhenTheDefaultChanges) {
-  TestSink mine("engine_stay"), other("engine_default");
-  ASSERT_TRUE(mine.Loaded() && other.Loaded());
-  PulseClient client;
-  const std::optional<std::string> before = client.DefaultSink();
-  ASSERT_TRUE(before);
-  ASSERT_TRUE(client.SetDefaultSink(mine.Name()));
-  WakeEvent event;
-  WaveOut device;
-  ASSERT_EQ(device.Open(mine.Name(), WaveFormat{}, 4 * 7056, &event, {}), 1);
-  EXPECT_EQ(mine.Streams(), 1);
-  ASSERT_TRUE(client.SetDefaultSink(other.Name()));
-  std::this_thread::sleep_for(200ms);
-  EXPECT_EQ(mine.Streams(), 1) << "the stream followed the default";
-  EXPECT_EQ(other.Streams(), 0);
-  device.Close();
-  client.SetDefaultSink(*before);
-}
-
 TEST_F(WaveOutDevice, TellsWhenItsSinkGoesAndRefusesHeadersAfterwards) {
   TestSink sink("engine_gone");
   ASSERT_TRUE(sink.Loaded());
@@ -187,8 +168,10 @@ TEST_F(WaveOutDevice, TellsWhenItsSinkGoesAndRefusesHeadersAfterwards) {
   EXPECT_EQ(lost.load(), 1);
 }
 
-TEST_F(OnSoundServer, TakeOverAndRestoreTheDefaultOutput) {
-  TestSink speakers("engine_spk", "Test Speakers"), virtualDevice("engine_virt", "Auralith Test Output");
+// Everything that changes the server's default sink is in this one test, so
+// that tests running beside it never see the default move under them.
+TEST_F(OnSoundServer, TheDefaultOutputIsTakenOverAndGivenBackAndPlaybackStaysPut) {
+  TestSink speakers("engine_spk"), virtualDevice("engine_virt", "Auralith Test Output");
   ASSERT_TRUE(speakers.Loaded() && virtualDevice.Loaded());
   PulseClient client;
   const std::optional<std::string> before = client.DefaultSink();
@@ -214,6 +197,18 @@ TEST_F(OnSoundServer, TakeOverAndRestoreTheDefaultOutput) {
   // The remembered device has gone: the device in use takes its place.
   ASSERT_TRUE(RestoreDefaultSink("unplugged_sink", speakers.Name()));
   EXPECT_EQ(client.DefaultSink(), speakers.Name());
+
+  // Playback on the default sink does not follow the default to the
+  // virtual device (it would feed back into the input).
+  WakeEvent event;
+  WaveOut device;
+  ASSERT_EQ(device.Open(speakers.Name(), WaveFormat{}, 4 * 7056, &event, {}), 1);
+  EXPECT_EQ(speakers.Streams(), 1);
+  ASSERT_TRUE(TakeOverDefaultSink(virtualPosition, previous));
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(speakers.Streams(), 1) << "the stream followed the default";
+  EXPECT_EQ(virtualDevice.Streams(), 0);
+  device.Close();
   client.SetDefaultSink(*before);
 }
 
@@ -249,9 +244,11 @@ class Engine : public OnSoundServer {
   std::string dir = temp / "interfaces";
   testing::ScopedEnv env{ulx::kInterfaceDirVariable, dir};
   std::unique_ptr<testing::Ulxd> daemon;
-  TestSink first{"engine_first", "First Test Output"};
-  TestSink second{"engine_second", "Second Test Output"};
-  std::string storedName = "First Test Output";
+  // Descriptions unique to this process: tests run side by side. What is
+  // stored is a product name, as choosing a device from the list stores it.
+  TestSink first{"engine_first"};
+  TestSink second{"engine_second"};
+  std::string storedName = ProductName(first.Description());
   Recorder messages;
   std::unique_ptr<dsp::DspState> processing = std::make_unique<dsp::DspState>();
   std::unique_ptr<AudioEngine> engine;
@@ -288,7 +285,7 @@ TEST_F(Engine, SwitchesOnlyWhenTheCategoryDeviceDiffers) {
   EXPECT_EQ(e.SwitchOutputDevice(), 1);
   EXPECT_EQ(e.Player().AudioThreadId(), thread) << "the same device: playback was not restarted";
 
-  storedName = "Second Test Output";
+  storedName = ProductName(second.Description());
   EXPECT_EQ(e.SwitchOutputDevice(), 1);
   EXPECT_TRUE(e.Playing());
   EXPECT_EQ(e.Player().SinkInUse(), second.Name());
@@ -307,7 +304,7 @@ TEST_F(Engine, ALostDeviceStopsCleanlyAndTheNextSwitchFindsAnother) {
   e.OnOutputDeviceLost();
   EXPECT_FALSE(e.Playing());
   EXPECT_EQ(e.Player().AudioThreadId(), 0);
-  storedName = "Second Test Output";
+  storedName = ProductName(second.Description());
   EXPECT_EQ(e.SwitchOutputDevice(), 1);
   EXPECT_TRUE(e.Playing());
   EXPECT_EQ(e.Player().SinkInUse(), second.Name());
@@ -343,13 +340,13 @@ TEST_F(Engine, TheFirstStartSetsTheDeviceVolumeExceptForHeadphones) {
   ASSERT_EQ(e.StartAudio(), 1);
   EXPECT_EQ(first.VolumePercent(), 50) << "headphones keep their volume";
   e.SetCategory(kCategoryBuiltIn);
-  storedName = "Second Test Output";
+  storedName = ProductName(second.Description());
   ASSERT_EQ(e.SwitchOutputDevice(), 1);
   EXPECT_EQ(second.VolumePercent(), 50) << "only the first start may set it";
 
   AudioEngine& fresh = MakeEngine();
   fresh.SetCategory(kCategoryBuiltIn);
-  storedName = "First Test Output";
+  storedName = ProductName(first.Description());
   fresh.SelectOutputDevice();
   ASSERT_EQ(fresh.StartAudio(), 1);
   EXPECT_EQ(first.VolumePercent(), 100);
