@@ -97,11 +97,11 @@ void BM_ProcessBlock(benchmark::State& st, std::int32_t dynamicsMode) {
   std::vector<float> block(2 * kFrames);
   std::size_t next = 0;
   for (auto _ : st) {
-    st.PauseTiming();
+    // Copying the next block in (14 KB) costs well under 1 % of processing it,
+    // less than pausing the timer would.
     std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(2 * kFrames * next), 2 * kFrames,
                 block.begin());
     next = (next + 1) % kBlocksOfInput;
-    st.ResumeTiming();
     ProcessBlock(*dsp, block.data(), kFrames);
     benchmark::DoNotOptimize(block.data());
     benchmark::ClobberMemory();
@@ -111,8 +111,9 @@ void BM_ProcessBlock(benchmark::State& st, std::int32_t dynamicsMode) {
   // Seconds of audio per second of processing on this core.
   st.counters["x_realtime"] =
       benchmark::Counter(frames / kSampleRate, benchmark::Counter::kIsRate);
-  st.counters["ns_per_frame"] = benchmark::Counter(
-      frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  // Seconds of processing per frame (printed with an SI prefix: 80n = 80 ns).
+  st.counters["time_per_frame"] =
+      benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   FreeDsp(*dsp);
 }
 

@@ -28,5 +28,7 @@ function(auralith_test name)
   add_executable(${name} ${T_SOURCES})
   auralith_target(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
+  # A list value would be split into separate property arguments: escape it.
+  string(REPLACE ";" "\\;" labels "${T_LABELS}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${labels}")
 endfunction()

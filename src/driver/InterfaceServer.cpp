@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "Log.h"
+#include "UlxSocket.h"
 
 namespace auralith::ulxd {
 namespace {
@@ -183,29 +184,20 @@ bool InterfaceServer::Send(Connection& connection, const Reply& reply) {
   uint8_t frame[ulx::kFrameHeaderSize + ulx::kMaxBodySize];
   ulx::StoreU32(frame, reply.status);
   ulx::StoreU32(frame + 4, uint32_t(reply.body.size()));
-  std::memcpy(frame + ulx::kFrameHeaderSize, reply.body.data(), reply.body.size());
+  if (!reply.body.empty()) std::memcpy(frame + ulx::kFrameHeaderSize, reply.body.data(), reply.body.size());
   size_t total = ulx::kFrameHeaderSize + reply.body.size();
-  iovec iov{frame, total};
-  msghdr msg{};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-  if (reply.fd >= 0) {
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof(control);
-    cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(c), &reply.fd, sizeof(int));
-  }
   // A client that does not take its replies is not waited for.
-  ssize_t n = ::sendmsg(connection.fd, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
+  ssize_t n = ulx::SendWithDescriptor(connection.fd, frame, total, reply.fd, MSG_DONTWAIT);
   return n == ssize_t(total);
 }
 
 void InterfaceServer::NoteVerdict(Connection& connection, ReadPolicy::Verdict verdict) {
   if (verdict == ReadPolicy::Verdict::Kept) return;
+  if (verdict == ReadPolicy::Verdict::Aligned) {
+    // Once per client: not counted against the corrections' log rate.
+    ULXD_INFO("client %u %s", connection.id, VerdictText(verdict));
+    return;
+  }
   double now = Now();
   if (now - connection.lastVerdictLog < kVerdictLogInterval) {
     ++connection.quietVerdicts;

@@ -70,6 +70,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       out = args[++i];
       return true;
     };
+    auto plainName = [&](std::string& out, const char* what) {
+      if (!value(out)) return false;
+      if (IsPlainName(out)) return true;
+      error = std::string("the ") + what + " may only hold letters, digits, '.', '_' and '-'";
+      return false;
+    };
     std::string text;
     if (arg == "-h" || arg == "--help") {
       options.help = true;
@@ -78,11 +84,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     } else if (arg == "--loop") {
       options.loop = true;
     } else if (arg == "--sink-name") {
-      if (!value(options.sinkName)) return std::nullopt;
-      if (!IsPlainName(options.sinkName)) {
-        error = "the sink name may only hold letters, digits, '.', '_' and '-'";
-        return std::nullopt;
-      }
+      if (!plainName(options.sinkName, "sink name")) return std::nullopt;
     } else if (arg == "--description") {
       if (!value(options.description)) return std::nullopt;
       if (options.description.find("Auralith") == std::string::npos) {
@@ -94,11 +96,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         return std::nullopt;
       }
     } else if (arg == "--interface-name") {
-      if (!value(options.interfaceName)) return std::nullopt;
-      if (!IsPlainName(options.interfaceName)) {
-        error = "the interface name may only hold letters, digits, '.', '_' and '-'";
-        return std::nullopt;
-      }
+      if (!plainName(options.interfaceName, "interface name")) return std::nullopt;
     } else if (arg == "--tone") {
       if (!value(text)) return std::nullopt;
       size_t at = text.find('@');

@@ -66,6 +66,7 @@ void PulseCapture::Disconnect() {
   module_ = UINT32_MAX;
   loading_ = false;
   monitor_.clear();
+  sinkIndex_ = UINT32_MAX;
 }
 
 void PulseCapture::RetryLater(bool reconnect, pa_usec_t delay) {
@@ -100,6 +101,11 @@ void PulseCapture::OnContextState(pa_context* context, void* self) {
     case PA_CONTEXT_READY: {
       ULXD_INFO("connected to the sound server %s", pa_context_get_server(context));
       capture->serverMissingLogged_ = false;
+      // Only to log the user's volume changes of the virtual device.
+      pa_context_set_subscribe_callback(context, &PulseCapture::OnEvent, self);
+      if (pa_operation* sub = pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_SINK, nullptr, nullptr)) {
+        pa_operation_unref(sub);
+      }
       // First clear away a sink of ours that a crashed daemon left behind.
       pa_operation* op = pa_context_get_module_info_list(context, &PulseCapture::OnModule, self);
       if (op) pa_operation_unref(op);
@@ -203,6 +209,33 @@ void PulseCapture::OnSink(pa_context* context, const pa_sink_info* info, int eol
   }
   ULXD_INFO("virtual device \"%s\" (sink %s) ready", info->description, info->name);
   capture->monitor_ = info->monitor_source_name;
+  capture->sinkIndex_ = info->index;
+  capture->volumeLogged_.clear();
+  capture->NoteVolume(*info);
+}
+
+void PulseCapture::OnEvent(pa_context* context, pa_subscription_event_type_t type, uint32_t index, void* self) {
+  auto* capture = static_cast<PulseCapture*>(self);
+  if (context != capture->context_ || index != capture->sinkIndex_) return;
+  if ((type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) != PA_SUBSCRIPTION_EVENT_CHANGE) return;
+  pa_operation* op = pa_context_get_sink_info_by_index(context, index, &PulseCapture::OnSinkChanged, self);
+  if (op) pa_operation_unref(op);
+}
+
+void PulseCapture::OnSinkChanged(pa_context* context, const pa_sink_info* info, int eol, void* self) {
+  auto* capture = static_cast<PulseCapture*>(self);
+  if (context != capture->context_ || eol != 0 || !info || info->index != capture->sinkIndex_) return;
+  capture->NoteVolume(*info);
+}
+
+void PulseCapture::NoteVolume(const pa_sink_info& info) {
+  char db[PA_SW_VOLUME_SNPRINT_DB_MAX];
+  pa_sw_volume_snprint_dB(db, sizeof(db), pa_cvolume_max(&info.volume));
+  std::string state = std::string(db) + (info.mute ? ", muted" : "");
+  if (state == volumeLogged_) return;
+  volumeLogged_ = state;
+  ULXD_INFO("volume of the virtual device: %s (applied by the sound server; the application is told 0 dB)",
+            state.c_str());
 }
 
 void PulseCapture::Record(const char* monitor) {

@@ -9,6 +9,7 @@
 #include <pulse/mainloop-api.h>
 #include <pulse/sample.h>
 #include <pulse/stream.h>
+#include <pulse/subscribe.h>
 
 #include <cstdint>
 #include <functional>
@@ -38,6 +39,9 @@ class PulseCapture {
   static void OnStreamState(pa_stream* stream, void* self);
   static void OnStreamRead(pa_stream* stream, size_t bytes, void* self);
   static void OnUnloaded(pa_context* context, int success, void* self);
+  static void OnEvent(pa_context* context, pa_subscription_event_type_t type, uint32_t index, void* self);
+  static void OnSinkChanged(pa_context* context, const pa_sink_info* info, int eol, void* self);
+  void NoteVolume(const pa_sink_info& info);
   static void OnRetry(pa_mainloop_api* api, pa_time_event* event, const struct timeval* tv, void* self);
 
   void Connect();
@@ -62,6 +66,8 @@ class PulseCapture {
   int leftovers_ = 0;
   uint32_t removedLeftover_ = UINT32_MAX;
   std::string monitor_;
+  uint32_t sinkIndex_ = UINT32_MAX;
+  std::string volumeLogged_;
   bool serverMissingLogged_ = false;
   bool stopping_ = false;
   std::function<void()> done_;

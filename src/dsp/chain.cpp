@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
-#include "stage_kernels.h"
+#include "chain_pipeline.h"
 
 #if AURALITH_SSE2
 #include <emmintrin.h>
@@ -12,176 +11,6 @@
 
 namespace auralith::dsp {
 namespace {
-
-using detail::CompressorKernel;
-using detail::F2;
-using detail::InputStageKernel;
-using detail::Lr4Kernel;
-using detail::PeakKernel;
-using detail::ShelfKernel;
-
-constexpr float kKiroAttenuation = 0.07f;  // -23.1 dB
-
-template <std::size_t... I>
-std::array<PeakKernel, sizeof...(I)> MakePeaks(const DspParams& p, const DspMemories& m,
-                                               std::size_t first, std::index_sequence<I...>) {
-  return {PeakKernel(p.peak[first + I], m.peak[first + I][0], m.peak[first + I][1])...};
-}
-
-template <std::size_t N, typename Kernels>
-void SavePeaks(const Kernels& kernels, DspMemories& m, std::size_t first) {
-  for (std::size_t i = 0; i < N; ++i) kernels[i].Save(m.peak[first + i][0], m.peak[first + i][1]);
-}
-
-// Every stage of the chain with its parameters and memories loaded.
-struct Chain {
-  Chain(const DspParams& p, DspMemories& m, bool kiro, float noiseAmplitude, NoiseSource& noise)
-      : inputHighPass(p.inputHighPass, m.inputHighPass[0], m.inputHighPass[1]),
-        input(kiro ? kKiroAttenuation : 1.0f, p.masterGain, noiseAmplitude, noise),
-        lowShelf1(p.lowShelf1, m.lowShelf1[0], m.lowShelf1[1]),
-        highShelf1(p.highShelf1, m.highShelf1[0], m.highShelf1[1]),
-        compressor1(p.compressor1, p.compressor1Link, kiro, m.compressor1Env[0],
-                    m.compressor1Env[1]),
-        lowShelf2(p.lowShelf2, m.lowShelf2[0], m.lowShelf2[1]),
-        highShelf2(p.highShelf2, m.highShelf2[0], m.highShelf2[1]),
-        profileEq(MakePeaks(p, m, 0, std::make_index_sequence<kProfilePeakSlots>())),
-        lowBandLowPass(p.lowBandLowPass, m.lowBandLowPass[0], m.lowBandLowPass[1]),
-        highBandHighPass(p.highBandHighPass, m.highBandHighPass[0], m.highBandHighPass[1]),
-        midBandLowPass(p.midBandLowPass, m.midBandLowPass[0], m.midBandLowPass[1]),
-        midBandHighPass(p.midBandHighPass, m.midBandHighPass[0], m.midBandHighPass[1]),
-        lowBandCompressor(p.lowBandCompressor, p.lowBandLink, kiro, m.lowBandEnv[0],
-                          m.lowBandEnv[1]),
-        highBandCompressor(p.highBandCompressor, p.highBandLink, kiro, m.highBandEnv[0],
-                           m.highBandEnv[1]),
-        userEq(MakePeaks(p, m, kFirstUserEqSlot,
-                         std::make_index_sequence<kPeakSlots - kFirstUserEqSlot>())) {}
-
-  void Save(DspMemories& m) const {
-    inputHighPass.Save(m.inputHighPass[0], m.inputHighPass[1]);
-    lowShelf1.Save(m.lowShelf1[0], m.lowShelf1[1]);
-    highShelf1.Save(m.highShelf1[0], m.highShelf1[1]);
-    m.compressor1Env = {compressor1.LeftEnvelope(), compressor1.RightEnvelope()};
-    lowShelf2.Save(m.lowShelf2[0], m.lowShelf2[1]);
-    highShelf2.Save(m.highShelf2[0], m.highShelf2[1]);
-    SavePeaks<kProfilePeakSlots>(profileEq, m, 0);
-    lowBandLowPass.Save(m.lowBandLowPass[0], m.lowBandLowPass[1]);
-    highBandHighPass.Save(m.highBandHighPass[0], m.highBandHighPass[1]);
-    midBandLowPass.Save(m.midBandLowPass[0], m.midBandLowPass[1]);
-    midBandHighPass.Save(m.midBandHighPass[0], m.midBandHighPass[1]);
-    m.lowBandEnv = {lowBandCompressor.LeftEnvelope(), lowBandCompressor.RightEnvelope()};
-    m.highBandEnv = {highBandCompressor.LeftEnvelope(), highBandCompressor.RightEnvelope()};
-    SavePeaks<kPeakSlots - kFirstUserEqSlot>(userEq, m, kFirstUserEqSlot);
-  }
-
-  Lr4Kernel inputHighPass;
-  InputStageKernel input;
-  ShelfKernel<false> lowShelf1;
-  ShelfKernel<true> highShelf1;
-  CompressorKernel compressor1;
-  ShelfKernel<false> lowShelf2;
-  ShelfKernel<true> highShelf2;
-  std::array<PeakKernel, kProfilePeakSlots> profileEq;
-  Lr4Kernel lowBandLowPass, highBandHighPass, midBandLowPass, midBandHighPass;
-  CompressorKernel lowBandCompressor, highBandCompressor;
-  std::array<PeakKernel, kPeakSlots - kFirstUserEqSlot> userEq;
-};
-
-enum class Layout { kThreeBand, kSingleBand, kSingleBandWithoutGain };
-
-struct BandOut {
-  float* low;
-  float* mid;
-  float* high;
-};
-
-// Pipeline depth of the chain: stage k works on frame n - k while frame n
-// enters, so the stages of one loop turn are independent of each other and
-// the processor overlaps them. Each stage still sees its input in frame order
-// and keeps its own memories, so the result equals running the stages one
-// after another over the whole block.
-constexpr std::ptrdiff_t kFirstPeak = 7;
-constexpr std::ptrdiff_t kCrossover = kFirstPeak + static_cast<std::ptrdiff_t>(kProfilePeakSlots);
-constexpr std::ptrdiff_t kBandDynamics = kCrossover + 1;
-constexpr std::ptrdiff_t kMixer = kBandDynamics + 1;
-constexpr std::ptrdiff_t kUserEq = kMixer + 1;
-constexpr std::ptrdiff_t kLastStage = kUserEq + 1;
-
-// What each stage handed on in the previous loop turn.
-struct Pipe {
-  std::array<F2, kLastStage> out{};
-  F2 lowPass{}, highPass{}, midLowPass{};  // crossover outputs
-  F2 low{}, mid{}, high{};                 // the three bands
-};
-
-// One loop turn for frame n entering the chain. kEdge: some stages have no
-// frame to work on (filling or draining the pipeline).
-template <Layout kLayout, bool kEdge>
-inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff_t frames,
-                 F2 gain, const BandOut& bands) {
-  const auto on = [n, frames](std::ptrdiff_t stage) {
-    return !kEdge || (n - stage >= 0 && n - stage < frames);
-  };
-  // Latest stage first: each one reads what its predecessor handed on in the
-  // previous turn before that is overwritten.
-  if (on(kLastStage)) {
-    detail::StoreFrame(block + 2 * (n - kLastStage), c.userEq[1].Step(p.out[kUserEq]));
-  }
-  if (on(kUserEq)) p.out[kUserEq] = c.userEq[0].Step(p.out[kMixer]);
-  if constexpr (kLayout == Layout::kThreeBand) {
-    if (on(kMixer)) p.out[kMixer] = ((p.low + p.high) + p.mid) * gain;
-    if (on(kBandDynamics)) {
-      p.low = c.lowBandCompressor.Step(p.lowPass);
-      p.high = c.highBandCompressor.Step(p.highPass);
-      p.mid = c.midBandHighPass.Step(p.midLowPass);
-      if (bands.low != nullptr) {
-        const std::ptrdiff_t at = 2 * (n - kBandDynamics);
-        detail::StoreFrame(bands.low + at, p.low);
-        detail::StoreFrame(bands.mid + at, p.mid);
-        detail::StoreFrame(bands.high + at, p.high);
-      }
-    }
-    if (on(kCrossover)) {
-      const F2 x = p.out[kCrossover - 1];
-      p.lowPass = c.lowBandLowPass.Step(x);
-      p.highPass = c.highBandHighPass.Step(x);
-      p.midLowPass = c.midBandLowPass.Step(x);
-    }
-  } else {
-    if (on(kMixer)) {
-      // A float product rounded once equals the double product rounded.
-      p.out[kMixer] = kLayout == Layout::kSingleBand ? p.out[kBandDynamics] * gain
-                                                     : p.out[kBandDynamics];
-    }
-    if (on(kBandDynamics)) p.out[kBandDynamics] = p.out[kCrossover];
-    if (on(kCrossover)) p.out[kCrossover] = c.lowBandCompressor.Step(p.out[kCrossover - 1]);
-  }
-#pragma GCC unroll 16
-  for (std::ptrdiff_t b = static_cast<std::ptrdiff_t>(kProfilePeakSlots) - 1; b >= 0; --b) {
-    if (on(kFirstPeak + b)) {
-      p.out[kFirstPeak + b] = c.profileEq[b].Step(p.out[kFirstPeak + b - 1]);
-    }
-  }
-  if (on(6)) p.out[6] = c.highShelf2.Step(p.out[5]);
-  if (on(5)) p.out[5] = c.lowShelf2.Step(p.out[4]);
-  if (on(4)) p.out[4] = c.compressor1.Step(p.out[3]);
-  if (on(3)) p.out[3] = c.highShelf1.Step(p.out[2]);
-  if (on(2)) p.out[2] = c.lowShelf1.Step(p.out[1]);
-  if (on(1)) p.out[1] = c.input.Step(p.out[0]);
-  if (on(0)) p.out[0] = c.inputHighPass.Step(detail::LoadFrame(block + 2 * n));
-}
-
-template <Layout kLayout>
-void RunChain(Chain& c, float* block, std::size_t frameCount, float outputGain,
-              const BandOut& bands) {
-  const auto frames = static_cast<std::ptrdiff_t>(frameCount);
-  const F2 gain = detail::SplatF2(outputGain);
-  Pipe p;
-  std::ptrdiff_t n = 0;
-  // Fill until every stage has a frame, run, then drain.
-  for (; n < std::min(kLastStage, frames); ++n) Turn<kLayout, true>(c, p, block, n, frames, gain, bands);
-  for (; n < frames; ++n) Turn<kLayout, false>(c, p, block, n, frames, gain, bands);
-  for (; n < frames + kLastStage; ++n) Turn<kLayout, true>(c, p, block, n, frames, gain, bands);
-}
 
 bool IsFinite(float v) { return std::isfinite(v); }
 bool IsFinite(const ShelfState& s) { return std::isfinite(s.s); }
@@ -233,6 +62,26 @@ std::int16_t SampleToPcm(float x) {
 
 }  // namespace
 
+namespace detail {
+
+bool CanRunAvx() {
+#if defined(AURALITH_AVX_PIPELINE)
+  return __builtin_cpu_supports("avx");  // a load of what start-up detected
+#else
+  return false;
+#endif
+}
+
+#if !defined(AURALITH_AVX_PIPELINE)
+void RunPipelineAvx(const DspParams& params, DspMemories& memories, bool kiro,
+                    float noiseAmplitude, NoiseSource& noise, float* block, std::size_t frames,
+                    const BandOut& bands) {
+  RunPipeline(params, memories, kiro, noiseAmplitude, noise, block, frames, bands);
+}
+#endif
+
+}  // namespace detail
+
 int PcmToFloat(const std::uint8_t* source, std::size_t byteCount, float* destination,
                bool quieter) {
   const float scale = quieter ? kPcmScaleQuieter : kPcmScale;
@@ -250,26 +99,22 @@ void ProcessBlock(DspState& state, float* block, std::size_t frames) {
   const bool kiro = state.kiroActive.load(std::memory_order_relaxed);
   const float noiseAmplitude =
       state.dither.load(std::memory_order_relaxed) ? std::ldexp(1.0f, -24) : 0.0f;
-  const std::int32_t mode = params.dynamicsMode;
   const bool haveBands = state.lowBand && state.midBand && state.highBand;
-  const BandOut bands = haveBands
-                            ? BandOut{state.lowBand.get(), state.midBand.get(), state.highBand.get()}
-                            : BandOut{nullptr, nullptr, nullptr};
+  const detail::BandOut bands =
+      haveBands ? detail::BandOut{state.lowBand.get(), state.midBand.get(), state.highBand.get()}
+                : detail::BandOut{nullptr, nullptr, nullptr};
 
+  const bool avx = state.useAvx && detail::CanRunAvx();
   NoiseSource noise = state.noise;
   for (std::size_t done = 0; done < frames;) {
     const std::size_t piece = std::min(frames - done, kBandBufferFrames);
     state.frameCount = static_cast<std::int32_t>(piece);
-    Chain chain(params, state.memories, kiro, noiseAmplitude, noise);
     float* at = block + 2 * done;
-    if (mode == kThreeBand) {
-      RunChain<Layout::kThreeBand>(chain, at, piece, params.outputGain, bands);
-    } else if (mode == kSingleBand) {
-      RunChain<Layout::kSingleBand>(chain, at, piece, params.outputGain, bands);
+    if (avx) {
+      detail::RunPipelineAvx(params, state.memories, kiro, noiseAmplitude, noise, at, piece, bands);
     } else {
-      RunChain<Layout::kSingleBandWithoutGain>(chain, at, piece, params.outputGain, bands);
+      detail::RunPipeline(params, state.memories, kiro, noiseAmplitude, noise, at, piece, bands);
     }
-    chain.Save(state.memories);
     done += piece;
   }
   state.noise = noise;

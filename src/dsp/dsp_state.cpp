@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "chain_pipeline.h"  // CanRunAvx
+
 namespace auralith::dsp {
 
 bool InitDsp(DspState& state) {
@@ -15,6 +17,7 @@ bool InitDsp(DspState& state) {
   state.frameCount = 0;
   state.memories = DspMemories{};
   state.noise = NoiseSource{};
+  state.useAvx = detail::CanRunAvx();
   state.handover.Reset(state.params);
 
   bool complete = true;

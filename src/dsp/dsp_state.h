@@ -56,6 +56,10 @@ struct DspState {
   std::int32_t frameCount = 0;  // frames of the piece being processed
   DspMemories memories;
   NoiseSource noise;
+  // Run the pipeline's AVX build; InitDsp sets it when the processor has
+  // AVX (ProcessBlock checks again). Both builds give the same results; tests
+  // clear it to check the SSE2 build.
+  bool useAvx = false;
   // Bands of the last three-band block (after their compressors), for
   // meters and diagnostics; kBandBufferSamples each, absent after FreeDsp.
   std::unique_ptr<float[]> lowBand, midBand, highBand;

@@ -7,30 +7,17 @@
 namespace auralith::dsp {
 namespace detail {
 
-F2 CompressorGains(F2 detector, int above, float exponent) {
-  const float left = (above & 1) != 0 ? std::pow(Left(detector), exponent) : 1.0f;
-  const float right = (above & 2) != 0 ? std::pow(Right(detector), exponent) : 1.0f;
-  return MakeF2(left, right);
+void CompressorGains(float leftDetector, float rightDetector, int above, float exponent,
+                     float& left, float& right) {
+  left = (above & 1) != 0 ? std::pow(leftDetector, exponent) : 1.0f;
+  right = (above & 2) != 0 ? std::pow(rightDetector, exponent) : 1.0f;
 }
 
-F2 LinkedCompressorGain(F2 detector, float exponent) {
-  return SplatF2(std::pow(Left(detector), exponent));
+float LinkedCompressorGain(float detector, float exponent) {
+  return std::pow(detector, exponent);
 }
-
-CompressorKernel::CompressorKernel(const CompParams& p, std::int32_t linkMode, bool kiroActive,
-                                   float envL, float envR)
-    : linked_(linkMode == kLinked),
-      attack_(SplatF2(p.attack)),
-      release_(SplatF2(p.release)),
-      thresholdInv_(SplatF2(kiroActive ? static_cast<float>(static_cast<double>(p.thresholdInv) *
-                                                           kKiroThresholdFactor)
-                                       : p.thresholdInv)),
-      makeup_(SplatF2(p.makeup)),
-      exponent_(static_cast<float>(1.0 / static_cast<double>(p.ratio)) - 1.0f),
-      env_(MakeF2(envL, envR)) {}
 
 }  // namespace detail
-
 void RunCompressor(std::int32_t linkMode, float* block, std::size_t frames,
                    const CompParams& params, bool kiroActive, float& leftEnvelope,
                    float& rightEnvelope) {

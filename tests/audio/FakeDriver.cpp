@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "UlxInterface.h"
+#include "UlxSocket.h"
 
 namespace auralith::testing {
 namespace {
@@ -115,21 +116,7 @@ void FakeDriver::ServeConnection(int fd) {
     FakeReply reply = script_(code, body);
     if (reply.hangUp) return;
     if (reply.delayMs > 0) ::poll(nullptr, 0, reply.delayMs);
-    iovec iov{reply.bytes.data(), reply.bytes.size()};
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    if (reply.fd >= 0) {
-      msg.msg_control = control;
-      msg.msg_controllen = sizeof(control);
-      cmsghdr* c = CMSG_FIRSTHDR(&msg);
-      c->cmsg_level = SOL_SOCKET;
-      c->cmsg_type = SCM_RIGHTS;
-      c->cmsg_len = CMSG_LEN(sizeof(int));
-      std::memcpy(CMSG_DATA(c), &reply.fd, sizeof(int));
-    }
-    ::sendmsg(fd, &msg, MSG_NOSIGNAL);
+    ulx::SendWithDescriptor(fd, reply.bytes.data(), reply.bytes.size(), reply.fd, 0);
   }
 }
 

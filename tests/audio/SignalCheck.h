@@ -2,6 +2,7 @@
 // Reading the ring for a while at the audio thread's pace, and checking what
 // came out against the signal that went in.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -59,6 +60,17 @@ inline double Rms(const std::vector<int16_t>& samples, size_t from, size_t to) {
   double sum = 0;
   for (size_t i = from; i < to; ++i) sum += double(samples[i * 2]) * samples[i * 2];
   return std::sqrt(sum / double(to - from));
+}
+
+// RMS of the loudest stretch of windowFrames, in steps of one block: the
+// signal itself, whatever silence a late reader let in around it.
+inline double LoudestRms(const std::vector<int16_t>& samples, size_t windowFrames) {
+  double best = 0;
+  size_t frames = samples.size() / 2;
+  for (size_t from = 0; from + windowFrames <= frames; from += 1764) {
+    best = std::max(best, Rms(samples, from, from + windowFrames));
+  }
+  return best;
 }
 
 }  // namespace auralith::testing

@@ -2,11 +2,29 @@
 // parameter publication, long blocks and recovery from non-finite values.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <new>
 
 #include "reference_chain.h"
 #include "test_support.h"
+
+// Counts the allocations of the thread that watches for them.
+namespace {
+thread_local bool g_watching = false;
+std::atomic<int> g_allocations{0};
+}  // namespace
+
+// Out of line, so that no caller sees malloc and free behind new and delete.
+[[gnu::noinline]] void* operator new(std::size_t size) {
+  if (g_watching) ++g_allocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace auralith::dsp {
 namespace {
@@ -52,6 +70,24 @@ TEST(PcmToFloat, ScalesLittleEndianSamples) {
   PcmToFloat(bytes, 2, out, true);
   EXPECT_NEAR(out[0], 0.5623f, 1e-4f);
   EXPECT_EQ(out[0], 32767.0f * kPcmScaleQuieter);
+}
+
+TEST(NoiseSource, DrawsUniformFifteenBitIntegers) {
+  NoiseSource noise;
+  std::int32_t low = NoiseSource::kMax, high = 0;
+  double sum = 0;
+  constexpr int kDraws = 200000;
+  for (int i = 0; i < kDraws; ++i) {
+    const std::int32_t r = noise.Next();
+    ASSERT_GE(r, 0);
+    ASSERT_LE(r, NoiseSource::kMax);
+    low = std::min(low, r);
+    high = std::max(high, r);
+    sum += r;
+  }
+  EXPECT_EQ(low, 0);
+  EXPECT_EQ(high, NoiseSource::kMax);
+  EXPECT_NEAR(sum / kDraws, NoiseSource::kMax / 2.0, 100.0);
 }
 
 class ChainTest : public ::testing::Test {
@@ -146,11 +182,13 @@ TEST_F(ChainTest, SingleBandWithoutMixerGainForOtherLayouts) {
 
 // Random profiles, changed between blocks, with and without hearing
 // protection and dither: every sample equals the scalar reference, so the
-// stages' memories carry over parameter changes exactly as they should.
+// stages' memories carry over parameter changes exactly as they should. Both
+// builds of the pipeline (SSE2 and, where the processor has it, AVX) run.
 TEST_F(ChainTest, MatchesTheReferenceBitForBit) {
   std::mt19937 rng(2024);
-  for (int run = 0; run < 6; ++run) {
+  for (int run = 0; run < 8; ++run) {
     auto state = testing::MakeState();
+    state->useAvx = run >= 4;
     reference::Chain reference;
     const bool dither = run % 2 == 0;
     state->dither = dither;
@@ -166,7 +204,8 @@ TEST_F(ChainTest, MatchesTheReferenceBitForBit) {
       ProcessBlock(*state, block.data(), frames);
       reference.Process(p, kiro, dither, expected.data(), frames);
       ASSERT_EQ(FirstDifference(block, expected), -1)
-          << "run " << run << " block " << blockIndex << " layout " << p.dynamicsMode;
+          << "run " << run << " block " << blockIndex << " layout " << p.dynamicsMode
+          << (state->useAvx ? " (AVX)" : " (SSE2)");
       ASSERT_EQ(state->frameCount, static_cast<std::int32_t>(frames));
       if (p.dynamicsMode == kThreeBand) {
         const std::vector<float> low(state->lowBand.get(), state->lowBand.get() + 2 * frames);
@@ -181,6 +220,76 @@ TEST_F(ChainTest, MatchesTheReferenceBitForBit) {
       }
     }
   }
+}
+
+// Blocks shorter than the chain's pipeline fill and drain it at once.
+TEST_F(ChainTest, TinyBlocksMatchTheReference) {
+  std::mt19937 rng(77);
+  for (std::int32_t layout = 0; layout < 6; ++layout) {
+    auto state = testing::MakeState();
+    state->useAvx = layout >= 3;
+    reference::Chain reference;
+    DspParams p = testing::RandomParams(state->tables, rng);
+    p.dynamicsMode = layout % 3;
+    state->params = p;
+    PublishParams(*state);
+    for (std::size_t frames = 1; frames <= 40; ++frames) {
+      std::vector<float> block = testing::MusicLike(frames, rng), expected = block;
+      ProcessBlock(*state, block.data(), frames);
+      reference.Process(p, false, true, expected.data(), frames);
+      ASSERT_EQ(FirstDifference(block, expected), -1) << "layout " << layout << " frames " << frames;
+    }
+  }
+}
+
+TEST_F(ChainTest, ProcessBlockAllocatesNothing) {
+  std::mt19937 rng(12);
+  for (std::int32_t layout = 0; layout < 3; ++layout) {
+    DspParams p = testing::RandomParams(state_->tables, rng);
+    p.dynamicsMode = layout;
+    Publish(p);
+    std::vector<float> block = testing::MusicLike(kBandBufferFrames + 100, rng);
+    g_allocations = 0;
+    g_watching = true;
+    ProcessBlock(*state_, block.data(), kBandBufferFrames + 100);
+    g_watching = false;
+    EXPECT_EQ(g_allocations.load(), 0) << layout;
+  }
+}
+
+// A new parameter set changes no stage memory: the filters continue from
+// their old history with the new coefficients.
+TEST_F(ChainTest, ParameterChangesKeepTheStageMemories) {
+  std::mt19937 rng(13);
+  const DspParams first = testing::RandomParams(state_->tables, rng);
+  DspParams second = testing::RandomParams(state_->tables, rng);
+  second.dynamicsMode = first.dynamicsMode;
+  state_->dither = false;
+  Publish(first);
+  std::vector<float> block = testing::MusicLike(1764, rng);
+  ProcessBlock(*state_, block.data(), 1764);
+  const DspMemories before = state_->memories;
+  Publish(second);
+  EXPECT_EQ(state_->memories, before);
+
+  const std::vector<float> next = testing::MusicLike(1764, rng);
+  std::vector<float> continued = next, fresh = next;
+  ProcessBlock(*state_, continued.data(), 1764);
+  auto other = testing::MakeState();
+  other->dither = false;
+  other->params = second;
+  PublishParams(*other);
+  ProcessBlock(*other, fresh.data(), 1764);
+  EXPECT_NE(FirstDifference(continued, fresh), -1);  // the history shows
+  // ...and it is the old history: a chain given the same memories agrees.
+  auto resumed = testing::MakeState();
+  resumed->dither = false;
+  resumed->params = second;
+  PublishParams(*resumed);
+  resumed->memories = before;
+  std::vector<float> again = next;
+  ProcessBlock(*resumed, again.data(), 1764);
+  EXPECT_EQ(FirstDifference(continued, again), -1);
 }
 
 TEST_F(ChainTest, LongBlocksAreProcessedInPiecesWithTheSameResult) {

@@ -217,6 +217,23 @@ TEST_F(RenderTest, MonoAndOtherRatesBecome44100HzStereo)
     EXPECT_NEAR(Db(Rms(out, 0, 4410, 40000) / (0.5 / std::sqrt(2.0))), 0.0, 0.05);
 }
 
+TEST_F(RenderTest, OfMoreChannelsTheFirstTwoAreLeftAndRight)
+{
+    Sound quad{44100, 4, {}};
+    for (std::size_t f = 0; f < kRate / 4; ++f) {
+        const float x = 0.25f * static_cast<float>(std::sin(0.05 * static_cast<double>(f)));
+        quad.samples.insert(quad.samples.end(), {x, -x, 0.9f, 0.9f});
+    }
+    RenderOptions o = Options("Varrow Laptop", Input("quad.wav", quad));
+    o.processingOff = true;
+    const Sound out = Render(o);
+    ASSERT_EQ(out.channels, 2);
+    const double left = Rms(out, 0, 4410, kRate / 4);
+    EXPECT_NEAR(Db(left / (0.25 / std::sqrt(2.0))), 0.0, 0.05);
+    for (std::size_t f = 4410; f < kRate / 4; ++f)
+        ASSERT_EQ(out.samples[2 * f], -out.samples[2 * f + 1]) << f;
+}
+
 TEST_F(RenderTest, DitherFollowsTheSeed)
 {
     const std::string in = Input("quiet.wav", Sine(300.0, 0.001, 0.3));

@@ -1,0 +1,243 @@
+// The chain as a pipeline over one piece of a block (at most a band buffer's
+// length). Compiled once for SSE2 and, on x86-64, once more for AVX (see
+// chain_avx.cpp); ProcessBlock picks one at run time. Both give the same
+// results bit for bit.
+//
+// Step k of the pipeline works on frame n - k while frame n enters, so the
+// steps of one loop turn are independent of each other and the processor
+// overlaps them (each stage's recursion would otherwise wait for the one
+// before it). Each stage still sees its input in frame order and keeps its
+// own memories, so the result equals running the stages one after another
+// over the whole block. Two-step stages (both halves of a Linkwitz-Riley
+// section, two consecutive peaking bands) share one register, the second
+// half one frame behind the first.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <type_traits>
+#include <utility>
+
+#include "dsp_records.h"
+#include "noise_source.h"
+#include "stage_kernels.h"
+
+namespace auralith::dsp::detail {
+
+// Where the three-band layout records its bands (all null: not at all).
+struct BandOut {
+  float* low;
+  float* mid;
+  float* high;
+};
+
+inline namespace AURALITH_ISA {
+
+constexpr float kKiroAttenuation = 0.07f;  // -23.1 dB
+constexpr std::size_t kProfilePeakPairs = kProfilePeakSlots / 2;
+
+template <std::size_t... I>
+std::array<PeakPairKernel, sizeof...(I)> MakePeakPairs(const DspParams& p, const DspMemories& m,
+                                                       std::index_sequence<I...>) {
+  return {PeakPairKernel(p.peak[2 * I], p.peak[2 * I + 1], m.peak[2 * I], m.peak[2 * I + 1])...};
+}
+
+// Every stage of the chain with its parameters and memories loaded.
+struct Chain {
+  Chain(const DspParams& p, const DspMemories& m, bool kiro, float noiseAmplitude,
+        NoiseSource& noise)
+      : inputHighPass(p.inputHighPass, m.inputHighPass[0], m.inputHighPass[1]),
+        input(kiro ? kKiroAttenuation : 1.0f, p.masterGain, noiseAmplitude, noise),
+        lowShelf1(p.lowShelf1, m.lowShelf1[0], m.lowShelf1[1]),
+        highShelf1(p.highShelf1, m.highShelf1[0], m.highShelf1[1]),
+        compressor1(p.compressor1, p.compressor1Link, kiro, m.compressor1Env[0],
+                    m.compressor1Env[1]),
+        lowShelf2(p.lowShelf2, m.lowShelf2[0], m.lowShelf2[1]),
+        highShelf2(p.highShelf2, m.highShelf2[0], m.highShelf2[1]),
+        profileEq(MakePeakPairs(p, m, std::make_index_sequence<kProfilePeakPairs>())),
+        lowBandLowPass(p.lowBandLowPass, m.lowBandLowPass[0], m.lowBandLowPass[1]),
+        highBandHighPass(p.highBandHighPass, m.highBandHighPass[0], m.highBandHighPass[1]),
+        midBandLowPass(p.midBandLowPass, m.midBandLowPass[0], m.midBandLowPass[1]),
+        midBandHighPass(p.midBandHighPass, m.midBandHighPass[0], m.midBandHighPass[1]),
+        lowBandCompressor(p.lowBandCompressor, p.lowBandLink, kiro, m.lowBandEnv[0],
+                          m.lowBandEnv[1]),
+        highBandCompressor(p.highBandCompressor, p.highBandLink, kiro, m.highBandEnv[0],
+                           m.highBandEnv[1]),
+        userEq(p.peak[kFirstUserEqSlot], p.peak[kFirstUserEqSlot + 1], m.peak[kFirstUserEqSlot],
+               m.peak[kFirstUserEqSlot + 1]) {}
+
+  void Save(DspMemories& m) const {
+    inputHighPass.Save(m.inputHighPass[0], m.inputHighPass[1]);
+    lowShelf1.Save(m.lowShelf1[0], m.lowShelf1[1]);
+    highShelf1.Save(m.highShelf1[0], m.highShelf1[1]);
+    m.compressor1Env = {compressor1.LeftEnvelope(), compressor1.RightEnvelope()};
+    lowShelf2.Save(m.lowShelf2[0], m.lowShelf2[1]);
+    highShelf2.Save(m.highShelf2[0], m.highShelf2[1]);
+    for (std::size_t i = 0; i < kProfilePeakPairs; ++i) {
+      profileEq[i].Save(m.peak[2 * i], m.peak[2 * i + 1]);
+    }
+    lowBandLowPass.Save(m.lowBandLowPass[0], m.lowBandLowPass[1]);
+    highBandHighPass.Save(m.highBandHighPass[0], m.highBandHighPass[1]);
+    midBandLowPass.Save(m.midBandLowPass[0], m.midBandLowPass[1]);
+    midBandHighPass.Save(m.midBandHighPass[0], m.midBandHighPass[1]);
+    m.lowBandEnv = {lowBandCompressor.LeftEnvelope(), lowBandCompressor.RightEnvelope()};
+    m.highBandEnv = {highBandCompressor.LeftEnvelope(), highBandCompressor.RightEnvelope()};
+    userEq.Save(m.peak[kFirstUserEqSlot], m.peak[kFirstUserEqSlot + 1]);
+  }
+
+  Lr4PairKernel inputHighPass;
+  InputStageKernel input;
+  ShelfKernel<false> lowShelf1;
+  ShelfKernel<true> highShelf1;
+  CompressorKernel compressor1;
+  ShelfKernel<false> lowShelf2;
+  ShelfKernel<true> highShelf2;
+  std::array<PeakPairKernel, kProfilePeakPairs> profileEq;
+  Lr4PairKernel lowBandLowPass, highBandHighPass, midBandLowPass, midBandHighPass;
+  CompressorKernel lowBandCompressor, highBandCompressor;
+  PeakPairKernel userEq;
+};
+
+enum class Layout { kThreeBand, kSingleBand, kSingleBandWithoutGain };
+
+constexpr std::ptrdiff_t kInputStage = 2;
+constexpr std::ptrdiff_t kFirstPeak = 8;
+constexpr std::ptrdiff_t kSplit = kFirstPeak + static_cast<std::ptrdiff_t>(kProfilePeakSlots);
+
+constexpr std::ptrdiff_t MixerStep(Layout layout) {
+  // Three bands: both crossover halves, band dynamics, the mid high-pass tail.
+  return layout == Layout::kThreeBand ? kSplit + 4 : kSplit + 1;
+}
+constexpr std::ptrdiff_t LastStep(Layout layout) { return MixerStep(layout) + 2; }
+
+// What each step handed on in the previous loop turn.
+struct Pipe {
+  Lr4PairKernel::Output highPass{};
+  std::array<F2, kFirstPeak> out{};                // stages 2 .. 7
+  std::array<F4, kProfilePeakPairs> profileEq{};  // both bands of each pair
+  Lr4PairKernel::Output lowPass{}, highPass2{}, midLowPass{}, midHighPass{};
+  F2 lowCompressed{}, highCompressed{};
+  F2 low{}, mid{}, high{};  // the three bands, aligned
+  F2 singleBand{};
+  F2 mixed{};
+  F4 userEq{};
+};
+
+// A two-step stage: the first half takes `in`, the second the first half's
+// previous output. While the pipeline fills or drains, a half without a frame
+// keeps its memories.
+template <bool kEdge, typename Kernel, typename Out, typename In>
+inline void RunPair(Kernel& kernel, Out& out, In in, bool firstRuns, bool secondRuns) {
+  const auto both = [&] {
+    if constexpr (std::is_same_v<Out, F4>) {
+      return Combine(in, First(out));
+    } else {
+      return Combine(in, First(out.wide));
+    }
+  }();
+  if constexpr (kEdge) {
+    if (firstRuns || secondRuns) out = kernel.Step(both, firstRuns, secondRuns);
+  } else {
+    out = kernel.Step(both);
+  }
+}
+
+// One loop turn for frame n entering the chain. kEdge: some steps have no
+// frame to work on.
+template <Layout kLayout, bool kEdge>
+inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff_t frames,
+                 F2 gain, const BandOut& bands) {
+  constexpr std::ptrdiff_t kMixer = MixerStep(kLayout), kUserEq = kMixer + 1,
+                           kLast = LastStep(kLayout);
+  const auto on = [n, frames](std::ptrdiff_t step) {
+    return !kEdge || (n - step >= 0 && n - step < frames);
+  };
+  // Latest step first: each one reads what its predecessor handed on in the
+  // previous turn before that is overwritten.
+  RunPair<kEdge>(c.userEq, p.userEq, p.mixed, on(kUserEq), on(kLast));
+  if (on(kLast)) StoreFrame(block + 2 * (n - kLast), Second(p.userEq));
+  const F2 profileOut = Second(p.profileEq.back());
+  if constexpr (kLayout == Layout::kThreeBand) {
+    if (on(kMixer)) p.mixed = ((p.low + p.high) + p.mid) * gain;
+    RunPair<kEdge>(c.midBandHighPass, p.midHighPass, Second(p.midLowPass.wide), on(kSplit + 2),
+                   on(kSplit + 3));
+    if (on(kSplit + 3)) {
+      p.low = p.lowCompressed;
+      p.high = p.highCompressed;
+      p.mid = Second(p.midHighPass.single);
+      if (bands.low != nullptr) {
+        const std::ptrdiff_t at = 2 * (n - (kSplit + 3));
+        StoreFrame(bands.low + at, p.low);
+        StoreFrame(bands.mid + at, p.mid);
+        StoreFrame(bands.high + at, p.high);
+      }
+    }
+    if (on(kSplit + 2)) {
+      p.lowCompressed = c.lowBandCompressor.Step(Second(p.lowPass.single));
+      p.highCompressed = c.highBandCompressor.Step(Second(p.highPass2.single));
+    }
+    const D2 x = Widen(profileOut);
+    RunPair<kEdge>(c.lowBandLowPass, p.lowPass, x, on(kSplit), on(kSplit + 1));
+    RunPair<kEdge>(c.highBandHighPass, p.highPass2, x, on(kSplit), on(kSplit + 1));
+    RunPair<kEdge>(c.midBandLowPass, p.midLowPass, x, on(kSplit), on(kSplit + 1));
+  } else {
+    if (on(kMixer)) {
+      // A float product rounded once equals the double product rounded.
+      p.mixed = kLayout == Layout::kSingleBand ? p.singleBand * gain : p.singleBand;
+    }
+    if (on(kSplit)) p.singleBand = c.lowBandCompressor.Step(profileOut);
+  }
+#pragma GCC unroll 8
+  for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(kProfilePeakPairs) - 1; j >= 0; --j) {
+    const F2 in = j == 0 ? p.out[kFirstPeak - 1] : Second(p.profileEq[j - 1]);
+    const std::ptrdiff_t step = kFirstPeak + 2 * j;
+    RunPair<kEdge>(c.profileEq[j], p.profileEq[j], in, on(step), on(step + 1));
+  }
+  if (on(7)) p.out[7] = c.highShelf2.Step(p.out[6]);
+  if (on(6)) p.out[6] = c.lowShelf2.Step(p.out[5]);
+  if (on(5)) p.out[5] = c.compressor1.Step(p.out[4]);
+  if (on(4)) p.out[4] = c.highShelf1.Step(p.out[3]);
+  if (on(3)) p.out[3] = c.lowShelf1.Step(p.out[kInputStage]);
+  if (on(kInputStage)) p.out[kInputStage] = c.input.Step(Second(p.highPass.single));
+  RunPair<kEdge>(c.inputHighPass, p.highPass, Widen(LoadFrame(block + 2 * n)), on(0), on(1));
+}
+
+template <Layout kLayout>
+void RunLayout(Chain& c, float* block, std::size_t frameCount, float outputGain,
+               const BandOut& bands) {
+  const auto frames = static_cast<std::ptrdiff_t>(frameCount);
+  const F2 gain = SplatF2(outputGain);
+  constexpr std::ptrdiff_t kLast = LastStep(kLayout);
+  Pipe p;
+  std::ptrdiff_t n = 0;
+  // Fill until every step has a frame, run, then drain.
+  for (; n < std::min(kLast, frames); ++n) Turn<kLayout, true>(c, p, block, n, frames, gain, bands);
+  for (; n < frames; ++n) Turn<kLayout, false>(c, p, block, n, frames, gain, bands);
+  for (; n < frames + kLast; ++n) Turn<kLayout, true>(c, p, block, n, frames, gain, bands);
+}
+
+// Runs the chain over `frames` frames of `block` in place.
+inline void RunPipeline(const DspParams& params, DspMemories& memories, bool kiro,
+                        float noiseAmplitude, NoiseSource& noise, float* block,
+                        std::size_t frames, const BandOut& bands) {
+  Chain chain(params, memories, kiro, noiseAmplitude, noise);
+  if (params.dynamicsMode == kThreeBand) {
+    RunLayout<Layout::kThreeBand>(chain, block, frames, params.outputGain, bands);
+  } else if (params.dynamicsMode == kSingleBand) {
+    RunLayout<Layout::kSingleBand>(chain, block, frames, params.outputGain, bands);
+  } else {
+    RunLayout<Layout::kSingleBandWithoutGain>(chain, block, frames, params.outputGain, bands);
+  }
+  chain.Save(memories);
+}
+
+}  // namespace AURALITH_ISA
+
+// The AVX build of RunPipeline, and whether this processor can run it.
+void RunPipelineAvx(const DspParams& params, DspMemories& memories, bool kiro,
+                    float noiseAmplitude, NoiseSource& noise, float* block, std::size_t frames,
+                    const BandOut& bands);
+bool CanRunAvx();
+
+}  // namespace auralith::dsp::detail

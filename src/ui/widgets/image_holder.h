@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QRegion>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+
+// One decoded PNG picture with alpha: loaded once from the compiled-in
+// resources or from a file, drawn centred into rectangles, and read pixel by
+// pixel to shape windows. Copying a holder is cheap (the pixels are shared),
+// so a widget can keep a copy of the picture it last drew.
+class ImageHolder {
+public:
+    // Loads picture `number` of the resources. An unknown number returns
+    // false and leaves the holder as it was; a picture that does not decode
+    // returns false and leaves the holder empty.
+    bool LoadImageResource(int number);
+
+    // Loads a picture file (profile pictures). False, and an empty holder,
+    // when the file is missing or does not decode.
+    bool LoadImageFile(const QString& path);
+
+    // Draws the picture centred in `rect`; larger than the rectangle, it is
+    // squeezed to the rectangle in that direction. An all-zero rectangle
+    // stands for the picture's own size at (0, 0). Always true.
+    bool DrawImageCentered(QPainter& painter, const QRect& rect) const;
+
+    // The window shape of the picture: every pixel with alpha above 250.
+    QRegion RegionFromAlpha() const;
+
+    void Clear();
+    bool IsEmpty() const { return image_.isNull(); }
+    QSize Size() const { return image_.size(); }
+    const QImage& Image() const { return image_; }
+
+private:
+    bool Decode(QImage decoded);
+
+    QImage image_;
+};
+
+// Where DrawImageCentered puts a picture of `imageSize` for `rect`.
+QRect CenteredImageRect(const QSize& imageSize, const QRect& rect);
+
+// The opaque runs of each row, top to bottom and left to right, one pixel
+// high each; the rectangles RegionFromAlpha is made of.
+std::vector<QRect> OpaqueRuns(const QImage& image);
+
+// Alpha above this value counts as part of the shape; the softened edges
+// of a picture stay outside it.
+inline constexpr int kOpaqueAlphaThreshold = 250;
