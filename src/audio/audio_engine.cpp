@@ -66,10 +66,10 @@ void AudioEngine::OnOutputDeviceLost() {
   if (player_.DeviceLost()) StopAudio();
 }
 
-void AudioEngine::TakeOverDefaultOutput(int virtualPosition) {
-  if (virtualPosition < 0) return;
+void AudioEngine::TakeOverDefaultOutput(const OutputDevice& virtualDevice) {
+  if (virtualDevice.Empty()) return;
   previousDefault_.clear();
-  tookOver_ = TakeOverDefaultSink(virtualPosition, previousDefault_);
+  tookOver_ = TakeOverDefaultSink(virtualDevice.sinkName, previousDefault_);
 }
 
 void AudioEngine::RestoreDefaultOutput() {

@@ -46,7 +46,9 @@ class AudioEngine {
   // or StartAudio finds a device again.
   void OnOutputDeviceLost();
 
-  void TakeOverDefaultOutput(int virtualPosition);
+  // Makes the virtual device (found by FindOutputDevice) the default and
+  // remembers the device to give the default back to.
+  void TakeOverDefaultOutput(const OutputDevice& virtualDevice);
   void RestoreDefaultOutput();
   bool TookOverDefault() const { return tookOver_; }
   const std::string& PreviousDefault() const { return previousDefault_; }

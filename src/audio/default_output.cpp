@@ -23,11 +23,13 @@ int RestoreTargetFor(const OutputDeviceList& list, const std::string& previousDe
   return FirstRealDevice(list);
 }
 
-bool TakeOverDefaultSink(int virtualPosition, std::string& previousDefault) {
+bool TakeOverDefaultSink(const std::string& virtualSink, std::string& previousDefault) {
   PulseClient client;
   std::optional<std::vector<SinkInfo>> sinks = client.Sinks();
-  if (!sinks || virtualPosition < 0 || std::size_t(virtualPosition) >= sinks->size()) return false;
+  if (!sinks) return false;
   const OutputDeviceList list = DevicesOf(*sinks);
+  const int virtualPosition = PositionOf(list, virtualSink);
+  if (virtualPosition < 0) return false;
   std::optional<std::string> current = client.DefaultSink();
   if (!current) return false;
   previousDefault = PreviousDefaultFor(list, *current, virtualPosition);

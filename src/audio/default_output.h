@@ -23,9 +23,10 @@ int RestoreTargetFor(const OutputDeviceList& list, const std::string& previousDe
                      const std::string& deviceInUse);
 
 // Remembers the current default in previousDefault (left empty when it
-// cannot be read) and makes the device at virtualPosition the default.
-// True when the virtual device became the default.
-bool TakeOverDefaultSink(int virtualPosition, std::string& previousDefault);
+// cannot be read) and makes the virtual device the default. The device is
+// named by its identity: positions change as devices come and go. True when
+// the virtual device became the default.
+bool TakeOverDefaultSink(const std::string& virtualSink, std::string& previousDefault);
 
 // Makes the restore target the default; true when a default was set.
 bool RestoreDefaultSink(const std::string& previousDefault, const std::string& deviceInUse);

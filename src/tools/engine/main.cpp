@@ -110,7 +110,9 @@ int main(int argc, char** argv) {
   }
 
   audio::ConsoleMessages messages;
-  const int virtualPosition = audio::FindOutputDevice(audio::kVirtualDeviceName);
+  audio::OutputDeviceList devices;
+  audio::EnumerateOutputDevices(devices);
+  const int virtualPosition = audio::FindOutputDevice(devices, audio::kVirtualDeviceName);
   if (virtualPosition < 0) {
     messages.ShowWarning(audio::kDriverNotFoundMessage);
     return 1;
@@ -126,7 +128,7 @@ int main(int argc, char** argv) {
       const uint64_t one = 1;
       if (::write(lostFd, &one, sizeof(one)) < 0) return;
     });
-    engine.TakeOverDefaultOutput(virtualPosition);
+    engine.TakeOverDefaultOutput(devices[std::size_t(virtualPosition)]);
     engine.SetCategory(listening.category);
     engine.SelectOutputDevice();
     if (!engine.StartAudio()) {
