@@ -62,8 +62,13 @@ void AudioThread::Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, i
   const float gain = VtDevice::VolumeFactor(link.Volume());
   CopyFromRing(link.RingBase(), link.RingSize(), player.readOffset_, header.data, uint32_t(bytes), gain);
   if (!link.ExchangePosition(player.readOffset_)) {
-    DebugOutput("VtDevice::AudioDataNotify - ioctl failed\n");
+    // Once per run of failures: a driver that has gone would otherwise
+    // fill the debug log with 25 lines a second.
+    if (!player.exchangeFailing_) DebugOutput("VtDevice::AudioDataNotify - ioctl failed\n");
+    player.exchangeFailing_ = true;
     player.failedExchanges_.fetch_add(1, std::memory_order_relaxed);
+  } else {
+    player.exchangeFailing_ = false;
   }
   player.blocks_.fetch_add(1, std::memory_order_relaxed);
 

@@ -98,6 +98,7 @@ void WaveOutPlayer::Close() {
   if (link_) link_->Close();
   link_.reset();
   readOffset_ = 0;
+  exchangeFailing_ = false;
   for (WaveHeader& header : headers_) WaveOut::Unprepare(header);
   headers_.clear();
   headerData_.reset();

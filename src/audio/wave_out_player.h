@@ -88,6 +88,7 @@ class WaveOutPlayer {
   std::atomic<dsp::DspState*> processingTarget_{nullptr};
   std::unique_ptr<VtDevice> link_;
   uint32_t readOffset_ = 0;
+  bool exchangeFailing_ = false;  // audio thread: the last exchange failed
   std::thread thread_;
   std::atomic<int> audioThreadId_{0};
   WakeEvent wakeEvent_;

@@ -314,6 +314,25 @@ TEST_F(Engine, ALostDeviceStopsCleanlyAndTheNextSwitchFindsAnother) {
   EXPECT_EQ(e.Player().SinkInUse(), second.Name());
 }
 
+TEST_F(Engine, ADriverThatGoesAwayFailsTheExchangesButPlaybackGoesOn) {
+  AudioEngine& e = MakeEngine();
+  e.SelectOutputDevice();
+  ASSERT_EQ(e.StartAudio(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return e.Player().Counters().blocks >= 3; }, 2000ms));
+  ::testing::internal::CaptureStderr();
+  daemon->Kill();
+  const bool failing = WaitUntil([&] { return e.Player().Counters().failedExchanges >= 5; }, 3000ms);
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(failing);
+  EXPECT_TRUE(e.Playing()) << "the blocks are still played";
+  std::size_t lines = 0;
+  for (std::size_t at = log.find("ioctl failed"); at != std::string::npos; at = log.find("ioctl failed", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 1u) << "one line for the whole run of failures:\n" << log;
+  e.StopAudio();
+  EXPECT_EQ(e.Player().AudioThreadId(), 0);
+}
+
 TEST_F(Engine, AFailedOpenShowsThePlaybackMessageAndStopsTheThread) {
   AudioEngine& e = MakeEngine();
   // No device chosen: nothing to open.
