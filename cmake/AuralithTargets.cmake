@@ -14,9 +14,15 @@ function(auralith_target target)
 endfunction()
 
 # Floating point exactly as written: no contraction into fused multiply-add,
-# no fast-math, SSE2 arithmetic (never x87 extended precision).
+# no fast-math, SSE2 arithmetic (never x87 extended precision). GCC 12's
+# basic-block vectorizer, when it packs the two channels of plain scalar code,
+# drops a rounding to float between two double operations, so it stays off
+# wherever formulas are written out.
 function(auralith_exact_float target)
   target_compile_options(${target} PRIVATE -ffp-contract=off -fno-fast-math)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -fno-tree-slp-vectorize)
+  endif()
   if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|i[3-6]86")
     target_compile_options(${target} PRIVATE -msse2 -mfpmath=sse)
   endif()
