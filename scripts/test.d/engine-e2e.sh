@@ -1,0 +1,194 @@
+#!/bin/bash
+# The audio engine end to end on the private sound server of scripts/test.sh:
+# what a program plays reaches the real sink processed exactly as the offline
+# renderer processes it; the default output is taken over and given back,
+# also after a run that was killed; the output device switches while playing
+# and survives its device disappearing. Prints "N passed, N failed".
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="${AURALITH_BUILD_DIR:-$root/build}"
+engine_bin="$build/src/tools/engine/auralith-engine"
+ulxd_bin="$build/src/driver/ulxd"
+render_bin="$build/src/tools/render/auralith-render"
+compare_bin="$build/tests/audio/audio_signal_compare"
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "ok: $1"; }
+fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
+check() {  # check NAME COMMAND...
+  local name="$1"; shift
+  if "$@"; then pass "$name"; else fail "$name"; fi
+}
+finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; exit $?; }
+
+for bin in "$engine_bin" "$ulxd_bin" "$render_bin" "$compare_bin"; do
+  if [ ! -x "$bin" ]; then
+    echo "engine-e2e: $bin is not built"
+    fail "binaries built"
+    finish
+  fi
+done
+if [ -z "${PULSE_SERVER:-}" ] || ! pactl info >/dev/null 2>&1; then
+  echo "engine-e2e: needs the private sound server of scripts/test.sh (PULSE_SERVER is unset or silent)"
+  fail "sound server reachable"
+  finish
+fi
+
+work="$(mktemp -d /tmp/auralith-e2e.XXXXXX)"
+ulxd_pid=""
+engine_pid=""
+extra_module=""
+original_default="$(pactl get-default-sink)"
+cleanup() {
+  [ -n "$engine_pid" ] && kill "$engine_pid" 2>/dev/null && wait "$engine_pid" 2>/dev/null
+  [ -n "$ulxd_pid" ] && kill "$ulxd_pid" 2>/dev/null && wait "$ulxd_pid" 2>/dev/null
+  [ -n "$extra_module" ] && pactl unload-module "$extra_module" 2>/dev/null
+  pactl set-default-sink "$original_default" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export ULX_INTERFACE_DIR="$work/interfaces" AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
+mkdir -p "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR"
+settings="$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
+write_settings() {  # write_settings KEY=VALUE...: the whole Settings section
+  { echo "[Settings]"; printf '%s\n' "$@"; } > "$settings"
+}
+
+sink_exists() { pactl list short sinks | awk '{print $2}' | grep -qx "$1"; }
+default_is() { [ "$(pactl get-default-sink)" = "$1" ]; }
+# The sink that the engine's playback stream is on.
+engine_sink() {
+  local index
+  index="$(pactl list sink-inputs | awk '/^Sink Input/ {sink = ""} /^[ \t]*Sink:/ {sink = $2}
+    /media.name = "Auralith output"/ {print sink}' | head -n1)"
+  [ -n "$index" ] && pactl list short sinks | awk -v i="$index" '$1 == i {print $2}'
+}
+wait_for() {  # wait_for SECONDS COMMAND...
+  local deadline=$((SECONDS + $1)); shift
+  while [ $SECONDS -lt $deadline ]; do "$@" && return 0; sleep 0.1; done
+  "$@"
+}
+log_has() { grep -q "$2" "$1"; }
+start_engine() {  # start_engine LOG
+  "$engine_bin" > "$1" 2>&1 &
+  engine_pid=$!
+  wait_for 10 log_has "$1" "auralith-engine: playing on"
+}
+stop_engine() {  # stop_engine: SIGTERM and the exit status
+  local status=0
+  kill -TERM "$engine_pid" 2>/dev/null
+  wait "$engine_pid" || status=$?
+  engine_pid=""
+  return $status
+}
+record() {  # record SINK FILE: records SINK's monitor in the background
+  parec -d "$1.monitor" --format=s16le --rate=44100 --channels=2 --raw --latency-msec=10 > "$2" &
+  record_pid=$!
+}
+stop_record() { kill "$record_pid" 2>/dev/null; wait "$record_pid" 2>/dev/null; }
+nonzero_seconds() {  # nonzero_seconds FILE: seconds of audio that are not silent
+  python3 - "$1" <<'PY'
+import array, sys
+a = array.array('h'); data = open(sys.argv[1], 'rb').read(); a.frombytes(data[:len(data) // 4 * 4])
+left = a[0::2]
+print("%.2f" % (sum(1 for v in left if abs(v) > 64) / 44100.0))
+PY
+}
+at_least() { python3 -c "import sys; sys.exit(0 if float('$1') >= float('$2') else 1)"; }
+
+"$ulxd_bin" > "$work/ulxd.log" 2>&1 &
+ulxd_pid=$!
+if ! wait_for 10 sink_exists auralith; then
+  cat "$work/ulxd.log"
+  fail "the driver stand-in offers its virtual device"
+  finish
+fi
+
+# --- The processed sound, sample for sample --------------------------------
+# Tones, a sweep, noise bursts over a quiet tone and a loud section; no
+# stretch of digital silence, whose skipped blocks would keep filter memories
+# at other block boundaries than the renderer's.
+sox -n -r 44100 -c 2 -b 16 "$work/a.wav" synth 2 sine 440 sine 660 gain -12
+sox -n -r 44100 -c 2 -b 16 "$work/b.wav" synth 1.5 sine 100-8000 gain -18
+sox -n -r 44100 -c 2 -b 16 "$work/c.wav" synth 0.25 whitenoise gain -20 : synth 0.25 sine 1000 gain -40 \
+  : synth 0.25 pinknoise gain -14 : synth 0.25 sine 1000 gain -40 : synth 0.5 brownnoise gain -10
+sox -n -r 44100 -c 2 -b 16 "$work/d.wav" synth 2.5 sine 200 sine 3000 gain -1
+sox -n -r 44100 -c 2 -b 16 "$work/e.wav" synth 3 sine 80 sine 5000 gain -9
+sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/d.wav" "$work/e.wav" "$work/signal.wav"
+"$render_bin" --category desktop "Brevik Speakers" "$work/signal.wav" "$work/reference.wav"
+
+write_settings isProcessingKey=1 modeKey=2 musicKey=1
+check "the engine starts on the first real device" start_engine "$work/engine1.log"
+check "the virtual device is the default output" default_is auralith
+check "the engine plays on the speakers, not into the virtual device" [ "$(engine_sink)" = speakers ]
+record_start=$(date +%s.%N)
+record speakers "$work/out.raw"
+sleep 0.5
+play_start=$(date +%s.%N)
+paplay "$work/signal.wav"
+sleep 1
+stop_record
+check "the engine exits cleanly at SIGTERM" stop_engine
+check "the previous default output is the default again" default_is speakers
+comparison="$("$compare_bin" "$work/reference.wav" "$work/out.raw" 1)"
+status=$?
+echo "comparison with auralith-render: $comparison"
+check "99.9 % of the samples within 1 LSB of the rendering" [ $status -eq 0 ]
+lag=$(sed -n 's/^lag=\([0-9]*\) .*/\1/p' <<<"$comparison")
+if [ -n "$lag" ]; then
+  python3 -c "print('latency, play start to output: %.0f ms (approximate: process start times)' % ((float('$record_start') + $lag / 44100.0 - float('$play_start')) * 1000))"
+fi
+underruns=$(sed -n 's/.*stopped: .*underruns=\([0-9]*\).*/\1/p' "$work/engine1.log")
+echo "underruns: ${underruns:-unknown}"
+check "no underruns while playing" [ "${underruns:-1}" -eq 0 ]
+
+# --- A switch of the output device while playing -----------------------------
+write_settings isProcessingKey=1 modeKey=2 musicKey=1
+start_engine "$work/engine2.log"
+sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 4 sine 500 gain -10
+record headphones "$work/headphones.raw"
+paplay "$work/tone.wav" &
+play_pid=$!
+sleep 1.5
+write_settings isProcessingKey=1 modeKey=2 musicKey=1 "dtOutputKey=Headphones (USB Audio)"
+kill -HUP "$engine_pid"
+check "the engine moves to the stored headphones" wait_for 5 log_has "$work/engine2.log" "playing on headphones"
+wait "$play_pid"
+sleep 0.5
+stop_record
+check "the engine survived the switch" kill -0 "$engine_pid"
+check "the stream is on the headphones" [ "$(engine_sink)" = headphones ]
+got=$(nonzero_seconds "$work/headphones.raw")
+echo "sound on the headphones after the switch: $got s"
+check "audio continues on the new device" at_least "$got" 2.0
+
+# --- The device in use disappears --------------------------------------------
+extra_module=$(pactl load-module module-null-sink sink_name=usbdac rate=44100 channels=2 norewinds=1 \
+  "sink_properties=\"device.description='USB DAC'\"")
+write_settings isProcessingKey=1 modeKey=2 musicKey=1 "dtOutputKey=USB DAC"
+kill -HUP "$engine_pid"
+check "the engine moves to the new device" wait_for 5 log_has "$work/engine2.log" "playing on usbdac"
+pactl unload-module "$extra_module" && extra_module=""
+check "the engine notices its device has gone" wait_for 5 log_has "$work/engine2.log" "the output device has gone"
+check "and plays on the first real device again" wait_for 5 log_has "$work/engine2.log" "playing on speakers"
+check "the engine is still running" kill -0 "$engine_pid"
+check "it ends cleanly" stop_engine
+check "the default is given back after the switches" default_is speakers
+
+# --- A run that ended without restoring --------------------------------------
+write_settings isProcessingKey=0
+start_engine "$work/engine3.log"
+# (The shell's own notice of the killed job is not wanted in the output.)
+exec 3>&2 2>/dev/null
+kill -9 "$engine_pid"
+wait "$engine_pid"
+exec 2>&3 3>&-
+engine_pid=""
+check "a killed run leaves the virtual device as the default" default_is auralith
+check "the next start runs" start_engine "$work/engine4.log"
+stop_engine
+# The virtual device (position 2) was the default: its neighbour at position 1.
+check "and restores the virtual device's neighbour at its shutdown" default_is headphones
+pactl set-default-sink "$original_default"
+
+finish

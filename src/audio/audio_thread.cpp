@@ -1,0 +1,116 @@
+#include "audio_thread.h"
+
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "DebugOutput.h"
+#include "dsp/chain.h"
+#include "realtime.h"
+#include "wave_out_player.h"
+
+namespace auralith::audio {
+
+int16_t ScaleSample(int16_t sample, float gain) {
+  const float scaled = float(sample) * gain;
+  // A volume above 0 dB must not wrap loud samples around.
+  if (scaled >= 32767.0f) return 32767;
+  if (scaled <= -32768.0f) return -32768;
+  return int16_t(scaled);
+}
+
+void CopyFromRing(uint8_t* ring, uint32_t ringSize, uint32_t& readOffset, uint8_t* out, uint32_t bytes,
+                  float gain) {
+  while (bytes > 0) {
+    const uint32_t n = std::min(bytes, ringSize - readOffset);
+    uint8_t* from = ring + readOffset;
+    if (gain == 1.0f) {
+      std::memcpy(out, from, n & ~1u);
+    } else {
+      for (uint32_t i = 0; i + 1 < n; i += 2) {
+        int16_t sample;
+        std::memcpy(&sample, from + i, 2);
+        sample = ScaleSample(sample, gain);
+        std::memcpy(out + i, &sample, 2);
+      }
+    }
+    std::memset(from, 0, n);
+    out += n;
+    bytes -= n;
+    readOffset = (readOffset + n) % ringSize;
+  }
+}
+
+bool IsSilentBlock(const uint8_t* block, std::size_t bytes) {
+  return std::all_of(block, block + bytes, [](uint8_t b) { return b == 0; });
+}
+
+// The thread's work on the player's private state.
+class AudioThread {
+ public:
+  static int Run(WaveOutPlayer* player);
+
+ private:
+  static void Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, int category);
+};
+
+void AudioThread::Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, int category) {
+  VtDevice& link = *player.link_;
+  const float gain = VtDevice::VolumeFactor(link.Volume());
+  CopyFromRing(link.RingBase(), link.RingSize(), player.readOffset_, header.data, uint32_t(bytes), gain);
+  if (!link.ExchangePosition(player.readOffset_)) {
+    // Once per run of failures: a driver that has gone would otherwise
+    // fill the debug log with 25 lines a second.
+    if (!player.exchangeFailing_) DebugOutput("VtDevice::AudioDataNotify - ioctl failed\n");
+    player.exchangeFailing_ = true;
+    player.failedExchanges_.fetch_add(1, std::memory_order_relaxed);
+  } else {
+    player.exchangeFailing_ = false;
+  }
+  player.blocks_.fetch_add(1, std::memory_order_relaxed);
+
+  dsp::DspState* target = player.processingTarget_.load(std::memory_order_acquire);
+  float* work = player.workBuffer_.get();
+  if (!target || !work || IsSilentBlock(header.data, std::size_t(bytes))) return;
+  const bool quieter = target->processingOff.load(std::memory_order_relaxed) && category != kCategoryBuiltIn;
+  const std::size_t samples = std::size_t(bytes) / 2;
+  dsp::PcmToFloat(header.data, std::size_t(bytes), work, quieter);
+  dsp::ProcessBlock(*target, work, samples / 2);
+  // The header's bytes are 16-bit samples, aligned as the player allocated them.
+  dsp::FloatToPcm(work, samples, reinterpret_cast<int16_t*>(header.data));
+  player.processedBlocks_.fetch_add(1, std::memory_order_relaxed);
+}
+
+int AudioDataNotify(WaveOutPlayer* player) { return AudioThread::Run(player); }
+
+int AudioThread::Run(WaveOutPlayer* player) {
+  pthread_setname_np(pthread_self(), "auralith-audio");
+  player->audioThreadId_.store(int(syscall(SYS_gettid)), std::memory_order_release);
+  RaiseToRealtime();
+  WakeEvent& wake = player->wakeEvent_;
+  if (!wake.Wait()) return 0;
+  wake.Reset();
+  for (;;) {
+    // Running is checked before every header, so a stop never waits for a
+    // backlog of finished headers to be refilled.
+    while (player->Running()) {
+      WaveHeader& header = player->headers_[std::size_t(player->currentHeader_)];
+      if (!(header.flags.load(std::memory_order_acquire) & kHeaderDone)) break;
+      const int category = player->category_ ? player->category_->load(std::memory_order_relaxed) : 0;
+      if (player->link_ && player->link_->RingBase()) Refill(*player, header, player->headerBytes_, category);
+      WaveOut::Unprepare(header);
+      WaveOut::Prepare(header);
+      player->device_.Write(header);
+      player->currentHeader_ = (player->currentHeader_ + 1) % player->headerCount_;
+    }
+    if (!player->Running()) break;
+    if (!wake.Wait()) break;
+    wake.Reset();
+  }
+  return 0;
+}
+
+}  // namespace auralith::audio

@@ -1,0 +1,12 @@
+#include "user_messages.h"
+
+#include <cstdio>
+
+namespace auralith::audio {
+
+void ConsoleMessages::ShowWarning(const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", kMessageTitle, text.c_str());
+  std::fflush(stderr);
+}
+
+}  // namespace auralith::audio

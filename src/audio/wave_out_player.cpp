@@ -1,0 +1,127 @@
+#include "wave_out_player.h"
+
+#include <cstring>
+#include <new>
+#include <system_error>
+
+#include "audio_thread.h"
+#include "pulse_client.h"
+
+namespace auralith::audio {
+namespace {
+
+const WaveFormat kPlaybackFormat{2, 44100, 16, 4, 176400};
+constexpr std::size_t kWorkBufferSlack = 256;
+
+}  // namespace
+
+WaveOutPlayer::~WaveOutPlayer() { Terminate(); }
+
+void WaveOutPlayer::SetHeaderLayout(int count, int bytes) {
+  if (headerData_ || count <= 0 || count > int(WaveOut::kMaxQueued) || bytes <= 0 || bytes % 4 != 0) return;
+  headerCount_ = count;
+  headerBytes_ = bytes;
+}
+
+void WaveOutPlayer::SetLink(std::unique_ptr<VtDevice> link) { link_ = std::move(link); }
+
+void WaveOutPlayer::AllocateHeaders() {
+  if (headerData_) return;
+  headers_ = std::vector<WaveHeader>(std::size_t(headerCount_));
+  headerData_.reset(new (std::nothrow) int16_t[std::size_t(headerCount_) * std::size_t(headerBytes_) / 2]());
+  if (!headerData_) {
+    headers_.clear();
+    return;
+  }
+  for (int i = 0; i < headerCount_; ++i) {
+    headers_[std::size_t(i)].data = reinterpret_cast<uint8_t*>(headerData_.get()) + std::size_t(i) * headerBytes_;
+    headers_[std::size_t(i)].length = uint32_t(headerBytes_);
+  }
+  currentHeader_ = 0;
+}
+
+int WaveOutPlayer::Open(const OutputDevice& device, int setVolume, WaveOut::LostHandler lost) {
+  if (device_.IsOpen()) return 0;
+  running_.store(1, std::memory_order_release);
+  AllocateHeaders();
+  if (!headerData_) return 0;
+  WaveOutCaps caps;
+  if (device.Empty() || !WaveOut::GetDevCaps(device.sinkName, caps)) return 0;
+  wakeEvent_.Reset();
+  if (!thread_.joinable()) {
+    try {
+      thread_ = std::thread(AudioDataNotify, this);
+    } catch (const std::system_error&) {
+      return 0;
+    }
+  }
+  if (!device_.Open(device.sinkName, kPlaybackFormat, uint32_t(headerCount_ * headerBytes_), &wakeEvent_,
+                    std::move(lost)))
+    return 0;
+  sinkInUse_ = device.sinkName;
+  if (setVolume == 1) {
+    // The endpoint's own volume at full: the user's level is the virtual
+    // device's, which the driver applies before us.
+    PulseClient client;
+    client.SetSinkVolume(device.sinkName, 1.0);
+  }
+  return 1;
+}
+
+void WaveOutPlayer::Start(dsp::DspState* target) {
+  if (!workBuffer_ && headerBytes_ > 0) {
+    // Slack after the block: the chain's pipeline reads a few frames past
+    // the end of a block while it drains, which must stay inside our memory.
+    workBuffer_.reset(new (std::nothrow) float[std::size_t(headerBytes_) / 2 + kWorkBufferSlack]());
+  }
+  processingTarget_.store(target, std::memory_order_release);
+  if (link_ && link_->RingBase()) std::memset(link_->RingBase(), 0, link_->RingSize());
+  for (WaveHeader& header : headers_) {
+    WaveOut::Unprepare(header);
+    WaveOut::Prepare(header);
+    device_.Write(header);
+  }
+}
+
+void WaveOutPlayer::Stop() {
+  running_.store(0, std::memory_order_release);
+  wakeEvent_.Set();
+  if (thread_.joinable()) thread_.join();
+  audioThreadId_.store(0, std::memory_order_release);
+  Close();
+}
+
+void WaveOutPlayer::Close() {
+  wakeEvent_.Reset();
+  if (device_.IsOpen()) {
+    lastUnderruns_ += device_.Underruns();
+    device_.Reset();
+    device_.Close();
+  }
+  sinkInUse_.clear();
+  if (link_) link_->Close();
+  link_.reset();
+  readOffset_ = 0;
+  exchangeFailing_ = false;
+  for (WaveHeader& header : headers_) WaveOut::Unprepare(header);
+  headers_.clear();
+  headerData_.reset();
+  currentHeader_ = 0;
+}
+
+void WaveOutPlayer::Terminate() {
+  Stop();
+  workBuffer_.reset();
+  processingTarget_.store(nullptr, std::memory_order_release);
+}
+
+PlayerCounters WaveOutPlayer::Counters() const {
+  PlayerCounters counters;
+  counters.blocks = blocks_.load(std::memory_order_relaxed);
+  counters.processedBlocks = processedBlocks_.load(std::memory_order_relaxed);
+  counters.failedExchanges = failedExchanges_.load(std::memory_order_relaxed);
+  counters.underruns = lastUnderruns_ + (device_.IsOpen() ? device_.Underruns() : 0);
+  return counters;
+}
+
+}  // namespace auralith::audio

@@ -1,0 +1,104 @@
+#pragma once
+// The wave-out player: owns the playback device, the four playback headers,
+// the wake event, the driver link and the audio thread that moves blocks
+// from the driver's ring through the processing chain to the device.
+//
+// Control thread: every operation here. Audio thread (AudioDataNotify):
+// the running flag, the headers, the read offset, the work buffer and the
+// processing target, until a stop has joined it.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "VtDevice.h"
+#include "dsp/dsp_state.h"
+#include "output_devices.h"
+#include "wake_event.h"
+#include "wave_out.h"
+
+namespace auralith::audio {
+
+inline constexpr int kHeaderCount = 4;
+inline constexpr int kHeaderBytes = 7056;  // 1764 stereo frames, 40 ms
+
+// Listening category codes of the main window.
+inline constexpr int kCategoryBuiltIn = 0;
+inline constexpr int kCategoryHeadphones = 1;
+inline constexpr int kCategoryDesktop = 2;
+
+struct PlayerCounters {
+  uint64_t blocks = 0;            // headers refilled
+  uint64_t processedBlocks = 0;   // of those, run through the chain
+  uint64_t failedExchanges = 0;   // position exchanges the driver failed
+  uint32_t underruns = 0;         // times the device ran dry
+};
+
+class WaveOutPlayer {
+ public:
+  WaveOutPlayer() = default;
+  ~WaveOutPlayer();
+  WaveOutPlayer(const WaveOutPlayer&) = delete;
+  WaveOutPlayer& operator=(const WaveOutPlayer&) = delete;
+
+  void SetHeaderLayout(int count, int bytes);
+  void SetLink(std::unique_ptr<VtDevice> link);
+  VtDevice* Link() const { return link_.get(); }
+  // The main window's category, read by the audio thread at every block.
+  void SetCategorySource(const std::atomic<int>* category) { category_ = category; }
+
+  // Starts the audio thread and opens the device; 1 when both run. A failed
+  // step leaves what earlier steps made; Stop releases it.
+  int Open(const OutputDevice& device, int setVolume, WaveOut::LostHandler lost = {});
+  // Stores the processing target, clears the ring and primes every header
+  // with silence.
+  void Start(dsp::DspState* target);
+  // The one way to stop: clears running, wakes the audio thread and joins
+  // it, and only then releases the device, the event, the link and the
+  // headers. Safe in any state.
+  void Stop();
+  // Final stop: Stop, then the work buffer and the processing target go.
+  void Terminate();
+
+  bool IsOpen() const { return device_.IsOpen(); }
+  bool Running() const { return running_.load(std::memory_order_acquire) != 0; }
+  bool DeviceLost() const { return device_.Lost(); }
+  // Identity of the device opened last (empty while closed).
+  const std::string& SinkInUse() const { return sinkInUse_; }
+  PlayerCounters Counters() const;
+  // The audio thread's kernel thread id (0 while none runs), for diagnostics.
+  int AudioThreadId() const { return audioThreadId_.load(std::memory_order_acquire); }
+
+ private:
+  friend class AudioThread;
+  void Close();
+  void AllocateHeaders();
+
+  std::atomic<int> running_{0};
+  std::vector<WaveHeader> headers_;
+  std::unique_ptr<int16_t[]> headerData_;
+  int currentHeader_ = 0;
+  WaveOut device_;
+  int headerCount_ = kHeaderCount;
+  int headerBytes_ = kHeaderBytes;
+  std::unique_ptr<float[]> workBuffer_;
+  std::atomic<dsp::DspState*> processingTarget_{nullptr};
+  std::unique_ptr<VtDevice> link_;
+  uint32_t readOffset_ = 0;
+  bool exchangeFailing_ = false;  // audio thread: the last exchange failed
+  std::thread thread_;
+  std::atomic<int> audioThreadId_{0};
+  WakeEvent wakeEvent_;
+  const std::atomic<int>* category_ = nullptr;
+  std::string sinkInUse_;
+
+  std::atomic<uint64_t> blocks_{0};
+  std::atomic<uint64_t> processedBlocks_{0};
+  std::atomic<uint64_t> failedExchanges_{0};
+  uint32_t lastUnderruns_ = 0;
+};
+
+}  // namespace auralith::audio

@@ -1,0 +1,183 @@
+// auralith-engine: the audio engine without a user interface. Takes over the
+// default output, plays what every program plays through the processing
+// chain on the listening category's output device, and gives the default
+// back when SIGINT or SIGTERM ends it. SIGHUP reads the settings again and
+// switches category, profile and output device as the main window would.
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "audio_engine.h"
+#include "dsp/chain.h"
+#include "host_profile.h"
+#include "host_settings.h"
+#include "output_devices.h"
+#include "user_messages.h"
+
+using namespace auralith;
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: auralith-engine [--stats SECONDS]\n"
+    "Runs the Auralith audio engine on the session's sound server until SIGINT or SIGTERM;\n"
+    "SIGHUP reads the settings again (category, profile, output device).\n"
+    "The listening state comes from the settings (AURALITH_CONFIG_DIR replaces their folder);\n"
+    "the driver stand-in ulxd must be running.\n"
+    "  --stats SECONDS  print the engine's counters every SECONDS seconds\n";
+
+void PrintCounters(const char* what, const audio::AudioEngine& engine) {
+  const audio::PlayerCounters c = engine.Player().Counters();
+  std::printf("auralith-engine: %s: blocks=%llu processed=%llu underruns=%u failed-exchanges=%llu audio-thread=%d\n",
+              what, static_cast<unsigned long long>(c.blocks), static_cast<unsigned long long>(c.processedBlocks),
+              c.underruns, static_cast<unsigned long long>(c.failedExchanges), engine.Player().AudioThreadId());
+  std::fflush(stdout);
+}
+
+void ReportPlayback(const audio::AudioEngine& engine) {
+  if (engine.Playing())
+    std::printf("auralith-engine: playing on %s (%s)\n", engine.Player().SinkInUse().c_str(),
+                engine.OutputDeviceChosen().productName.c_str());
+  else
+    std::printf("auralith-engine: not playing\n");
+  std::fflush(stdout);
+}
+
+void ApplyProfile(dsp::DspState& processing, profiles::Profile& profile, const engine::ListeningState& listening,
+                  bool startUp) {
+  const std::string path = engine::ActiveProfilePath(listening.category);
+  if (path.empty()) std::fprintf(stderr, "auralith-engine: the category's profile was not found\n");
+  engine::ApplyListeningState(processing, profile, path, listening, startUp);
+}
+
+struct Options {
+  int statsSeconds = 0;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options, int& exitCode) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      exitCode = 0;
+      return false;
+    }
+    if (arg == "--stats" && i + 1 < argc) {
+      char* end = nullptr;
+      const long seconds = std::strtol(argv[++i], &end, 10);
+      if (*end == '\0' && seconds > 0 && seconds <= 3600) {
+        options.statsSeconds = int(seconds);
+        continue;
+      }
+    }
+    std::fprintf(stderr, "auralith-engine: bad argument '%s'\n%s", arg.c_str(), kUsage);
+    exitCode = 2;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  int exitCode = 0;
+  if (!ParseOptions(argc, argv, options, exitCode)) return exitCode;
+
+  // Signals are taken from a descriptor; every thread started from here on
+  // inherits the mask, so none of them is interrupted by them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+  const int lostFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (signalFd < 0 || lostFd < 0) {
+    std::fprintf(stderr, "auralith-engine: %s\n", std::strerror(errno));
+    return 1;
+  }
+
+  audio::ConsoleMessages messages;
+  audio::OutputDeviceList devices;
+  audio::EnumerateOutputDevices(devices);
+  const int virtualPosition = audio::FindOutputDevice(devices, audio::kVirtualDeviceName);
+  if (virtualPosition < 0) {
+    messages.ShowWarning(audio::kDriverNotFoundMessage);
+    return 1;
+  }
+
+  engine::ListeningState listening = engine::ReadListeningState();
+  auto processing = std::make_unique<dsp::DspState>();
+  dsp::InitDsp(*processing);
+  int result = 0;
+  {
+    audio::AudioEngine engine(messages, &engine::StoredOutputName, *processing);
+    engine.SetLostNotice([lostFd] {
+      const uint64_t one = 1;
+      if (::write(lostFd, &one, sizeof(one)) < 0) return;
+    });
+    engine.TakeOverDefaultOutput(devices[std::size_t(virtualPosition)]);
+    engine.SetCategory(listening.category);
+    engine.SelectOutputDevice();
+    if (!engine.StartAudio()) {
+      // Leaving now with the virtual device as the default would silence
+      // the whole computer: give the default back first.
+      engine.RestoreDefaultOutput();
+      result = 1;
+    } else {
+      profiles::Profile profile("");
+      ApplyProfile(*processing, profile, listening, true);
+      ReportPlayback(engine);
+
+      pollfd waits[2] = {{signalFd, POLLIN, 0}, {lostFd, POLLIN, 0}};
+      const int timeout = options.statsSeconds > 0 ? options.statsSeconds * 1000 : -1;
+      for (;;) {
+        const int ready = poll(waits, 2, timeout);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) {
+          if (ready == 0) PrintCounters("running", engine);
+          continue;
+        }
+        if (waits[0].revents & POLLIN) {
+          signalfd_siginfo info{};
+          if (::read(signalFd, &info, sizeof(info)) != sizeof(info) || info.ssi_signo != SIGHUP) break;
+          // As SetCategory does: the profile first, then the output device.
+          listening = engine::ReadListeningState();
+          engine.SetCategory(listening.category);
+          ApplyProfile(*processing, profile, listening, false);
+          engine.SwitchOutputDevice();
+          ReportPlayback(engine);
+        }
+        if (waits[1].revents & POLLIN) {
+          uint64_t count = 0;
+          if (::read(lostFd, &count, sizeof(count)) < 0) count = 0;
+          std::printf("auralith-engine: the output device has gone\n");
+          engine.OnOutputDeviceLost();
+          engine.SwitchOutputDevice();
+          ReportPlayback(engine);
+        }
+      }
+      // The order of an orderly shutdown: stop the engine, give the default back.
+      engine.StopAudio();
+      PrintCounters("stopped", engine);
+      engine.RestoreDefaultOutput();
+    }
+  }
+  // Only now that the audio thread has been joined.
+  dsp::FreeDsp(*processing);
+  ::close(lostFd);
+  ::close(signalFd);
+  return result;
+}

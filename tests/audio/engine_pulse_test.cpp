@@ -1,0 +1,379 @@
+// The engine on a real sound server: the wave-out device on null sinks of
+// the test's own, the default output takeover, and the engine's start, switch
+// and stop with the driver stand-in. Skipped without a sound server.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "UlxInterface.h"
+#include "audio_engine.h"
+#include "default_output.h"
+#include "dsp/chain.h"
+#include "harness/UlxdHarness.h"
+#include "output_devices.h"
+#include "pulse_client.h"
+#include "wave_out.h"
+
+namespace auralith::audio {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A null sink of the test's own, removed with the object.
+class TestSink {
+ public:
+  explicit TestSink(const std::string& prefix, const std::string& description = "")
+      : name_(testing::UniqueName(prefix)), description_(description.empty() ? name_ + " (Test Sink)" : description) {
+    int status = 0;
+    module_ = testing::Run("pactl load-module module-null-sink sink_name=" + name_ +
+                               " rate=44100 channels=2 norewinds=1 \"sink_properties=\\\"device.description='" +
+                               description_ + "'\\\"\"",
+                           &status);
+    while (!module_.empty() && (module_.back() == '\n' || module_.back() == ' ')) module_.pop_back();
+    if (status != 0) module_.clear();
+  }
+  ~TestSink() { Remove(); }
+  void Remove() {
+    if (!module_.empty()) testing::Run("pactl unload-module " + module_);
+    module_.clear();
+  }
+  bool Loaded() const { return !module_.empty(); }
+  const std::string& Name() const { return name_; }
+  const std::string& Description() const { return description_; }
+  // Playback streams on this sink.
+  int Streams() const {
+    const std::string index = testing::Run("pactl list short sinks | awk '$2 == \"" + name_ + "\" {print $1}'");
+    const std::string count = testing::Run("pactl list short sink-inputs | awk '$2 == " +
+                                           index.substr(0, index.find('\n')) + "' | wc -l");
+    return std::atoi(count.c_str());
+  }
+  int VolumePercent() const {
+    const std::string out = testing::Run("pactl get-sink-volume " + name_ + " | grep -o '[0-9]*%' | head -n1");
+    return std::atoi(out.c_str());
+  }
+
+ private:
+  std::string name_;
+  std::string description_;
+  std::string module_;
+};
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (Clock::now() < deadline) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return condition();
+}
+
+class OnSoundServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::HaveSoundServer()) GTEST_SKIP() << "needs a sound server (PULSE_SERVER is unset or silent)";
+  }
+};
+
+using OutputDevices = OnSoundServer;
+
+TEST_F(OutputDevices, AreTheSinksInIndexOrderByDescription) {
+  TestSink sink("engine_list", "Line Out (A Very Long Adapter Name That Goes On)");
+  ASSERT_TRUE(sink.Loaded());
+  OutputDeviceList list;
+  ASSERT_EQ(EnumerateOutputDevices(list), 1);
+  const int position = PositionOf(list, sink.Name());
+  ASSERT_GE(position, 0);
+  EXPECT_EQ(list[std::size_t(position)].productName, "Line Out (A Very Long Adapter N");
+  EXPECT_EQ(FindOutputDevice(list, "A Very Long Adapter Name That Goes On"), position) << "by the short key";
+  PulseClient client;
+  const std::optional<std::vector<SinkInfo>> sinks = client.Sinks();
+  ASSERT_TRUE(sinks);
+  for (std::size_t i = 1; i < sinks->size(); ++i) EXPECT_LT((*sinks)[i - 1].index, (*sinks)[i].index);
+}
+
+using WaveOutDevice = OnSoundServer;
+
+TEST_F(WaveOutDevice, ASinkThatIsNotThereDoesNotOpen) {
+  WakeEvent event;
+  WaveOut device;
+  WaveOutCaps caps;
+  EXPECT_EQ(WaveOut::GetDevCaps("no_such_sink_here", caps), 0);
+  EXPECT_EQ(device.Open("no_such_sink_here", WaveFormat{}, 4 * 7056, &event, {}), 0);
+  EXPECT_FALSE(device.IsOpen());
+}
+
+TEST_F(WaveOutDevice, PlaysHeadersInOrderAndFlagsThemDoneAsTheyArePlayed) {
+  TestSink sink("engine_play");
+  ASSERT_TRUE(sink.Loaded());
+  WaveOutCaps caps;
+  ASSERT_EQ(WaveOut::GetDevCaps(sink.Name(), caps), 1);
+  EXPECT_EQ(caps.productName, ProductName(sink.Description()));
+  EXPECT_EQ(caps.channels, 2);
+
+  WakeEvent event;
+  WaveOut device;
+  ASSERT_EQ(device.Open(sink.Name(), WaveFormat{}, 4 * 7056, &event, {}), 1);
+  std::vector<uint8_t> data(4 * 7056, 1);
+  std::vector<WaveHeader> headers(4);
+  EXPECT_EQ(device.Write(headers[0]), 0) << "an unprepared header is refused";
+  const auto start = Clock::now();
+  for (std::size_t i = 0; i < 4; ++i) {
+    headers[i].data = data.data() + i * 7056;
+    headers[i].length = 7056;
+    WaveOut::Prepare(headers[i]);
+    ASSERT_EQ(device.Write(headers[i]), 1);
+    EXPECT_EQ(WaveOut::Unprepare(headers[i]), 0) << "a queued header stays prepared";
+  }
+  std::vector<std::size_t> order;
+  while (order.size() < 4 && Clock::now() - start < 3s) {
+    ASSERT_TRUE(event.Wait());
+    event.Reset();
+    for (std::size_t i = 0; i < 4; ++i) {
+      if ((headers[i].flags & kHeaderDone) && std::find(order.begin(), order.end(), i) == order.end())
+        order.push_back(i);
+    }
+  }
+  const auto elapsed = Clock::now() - start;
+  EXPECT_EQ(order, (std::vector<std::size_t>{0, 1, 2, 3}));
+  // 160 ms of audio are played in real time, not taken at once.
+  EXPECT_GE(elapsed, 100ms);
+  for (WaveHeader& header : headers) EXPECT_FALSE(header.flags & kHeaderInQueue);
+  device.Close();
+}
+
+TEST_F(WaveOutDevice, TellsWhenItsSinkGoesAndRefusesHeadersAfterwards) {
+  TestSink sink("engine_gone");
+  ASSERT_TRUE(sink.Loaded());
+  WakeEvent event;
+  WaveOut device;
+  std::atomic<int> lost{0};
+  ASSERT_EQ(device.Open(sink.Name(), WaveFormat{}, 4 * 7056, &event, [&] { ++lost; }), 1);
+  sink.Remove();
+  EXPECT_TRUE(WaitUntil([&] { return lost.load() == 1; }, 3000ms));
+  EXPECT_TRUE(device.Lost());
+  std::vector<uint8_t> data(7056);
+  WaveHeader header;
+  header.data = data.data();
+  header.length = 7056;
+  WaveOut::Prepare(header);
+  header.flags |= kHeaderDone;
+  EXPECT_EQ(device.Write(header), 0);
+  EXPECT_FALSE(header.flags & kHeaderDone) << "a header the device cannot play must not look finished";
+  device.Close();
+  EXPECT_EQ(lost.load(), 1);
+}
+
+// Everything that changes the server's default sink is in this one test, so
+// that tests running beside it never see the default move under them.
+TEST_F(OnSoundServer, TheDefaultOutputIsTakenOverAndGivenBackAndPlaybackStaysPut) {
+  TestSink speakers("engine_spk"), virtualDevice("engine_virt", "Auralith Test Output");
+  ASSERT_TRUE(speakers.Loaded() && virtualDevice.Loaded());
+  PulseClient client;
+  const std::optional<std::string> before = client.DefaultSink();
+  ASSERT_TRUE(before);
+  ASSERT_TRUE(client.SetDefaultSink(speakers.Name()));
+  OutputDeviceList list;
+  ASSERT_EQ(EnumerateOutputDevices(list), 1);
+  const int virtualPosition = PositionOf(list, virtualDevice.Name());
+  ASSERT_GE(virtualPosition, 1);
+
+  std::string previous;
+  ASSERT_TRUE(TakeOverDefaultSink(virtualDevice.Name(), previous));
+  EXPECT_EQ(previous, speakers.Name());
+  EXPECT_EQ(client.DefaultSink(), virtualDevice.Name());
+  ASSERT_TRUE(RestoreDefaultSink(previous, ""));
+  EXPECT_EQ(client.DefaultSink(), speakers.Name());
+
+  // A run that did not restore: the neighbour is remembered instead.
+  ASSERT_TRUE(client.SetDefaultSink(virtualDevice.Name()));
+  ASSERT_TRUE(TakeOverDefaultSink(virtualDevice.Name(), previous));
+  EXPECT_NE(previous, virtualDevice.Name());
+  EXPECT_FALSE(previous.empty());
+
+  // The remembered device has gone: the device in use takes its place.
+  ASSERT_TRUE(RestoreDefaultSink("unplugged_sink", speakers.Name()));
+  EXPECT_EQ(client.DefaultSink(), speakers.Name());
+
+  // Playback on the default sink does not follow the default to the
+  // virtual device (it would feed back into the input).
+  WakeEvent event;
+  WaveOut device;
+  ASSERT_EQ(device.Open(speakers.Name(), WaveFormat{}, 4 * 7056, &event, {}), 1);
+  EXPECT_EQ(speakers.Streams(), 1);
+  ASSERT_TRUE(TakeOverDefaultSink(virtualDevice.Name(), previous));
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(speakers.Streams(), 1) << "the stream followed the default";
+  EXPECT_EQ(virtualDevice.Streams(), 0);
+  device.Close();
+  client.SetDefaultSink(*before);
+}
+
+// The engine with the driver stand-in feeding a tone.
+class Engine : public OnSoundServer {
+ protected:
+  class Recorder : public UserMessages {
+   public:
+    void ShowWarning(const std::string& text) override { warnings.push_back(text); }
+    void ShowPreferences() override { ++preferences; }
+    std::vector<std::string> warnings;
+    int preferences = 0;
+  };
+
+  void SetUp() override {
+    OnSoundServer::SetUp();
+    if (IsSkipped()) return;
+    daemon = std::make_unique<testing::Ulxd>(dir, std::vector<std::string>{"--tone", "1000"});
+    ASSERT_TRUE(daemon->WaitReady()) << daemon->Log();
+    ASSERT_TRUE(first.Loaded() && second.Loaded());
+    dsp::InitDsp(*processing);
+  }
+  void TearDown() override {
+    engine.reset();
+    dsp::FreeDsp(*processing);
+  }
+  AudioEngine& MakeEngine() {
+    engine = std::make_unique<AudioEngine>(messages, [this](int) { return storedName; }, *processing);
+    return *engine;
+  }
+
+  testing::TempDir temp;
+  std::string dir = temp / "interfaces";
+  testing::ScopedEnv env{ulx::kInterfaceDirVariable, dir};
+  std::unique_ptr<testing::Ulxd> daemon;
+  // Descriptions unique to this process: tests run side by side. What is
+  // stored is a product name, as choosing a device from the list stores it.
+  TestSink first{"engine_first"};
+  TestSink second{"engine_second"};
+  std::string storedName = ProductName(first.Description());
+  Recorder messages;
+  std::unique_ptr<dsp::DspState> processing = std::make_unique<dsp::DspState>();
+  std::unique_ptr<AudioEngine> engine;
+};
+
+TEST_F(Engine, StartsOnTheStoredDeviceAndMovesBlocks) {
+  AudioEngine& e = MakeEngine();
+  e.SelectOutputDevice();
+  EXPECT_EQ(e.OutputDeviceChosen().sinkName, first.Name());
+  ASSERT_EQ(e.StartAudio(), 1);
+  EXPECT_TRUE(e.Playing());
+  EXPECT_TRUE(messages.warnings.empty());
+  EXPECT_EQ(first.Streams(), 1);
+  EXPECT_TRUE(WaitUntil([&] { return e.Player().Counters().processedBlocks >= 5; }, 2000ms))
+      << "the tone runs through the chain";
+  EXPECT_EQ(e.Player().Counters().failedExchanges, 0u);
+  const int thread = e.Player().AudioThreadId();
+  EXPECT_EQ(e.StartAudio(), 1) << "a start while running does nothing";
+  EXPECT_EQ(e.Player().AudioThreadId(), thread);
+
+  e.StopAudio();
+  EXPECT_FALSE(e.Playing());
+  EXPECT_EQ(e.Player().AudioThreadId(), 0) << "the audio thread was joined";
+  EXPECT_EQ(e.Player().Link(), nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return first.Streams() == 0; }, 1000ms));
+  e.StopAudio();  // a second stop is harmless
+}
+
+TEST_F(Engine, SwitchesOnlyWhenTheCategoryDeviceDiffers) {
+  AudioEngine& e = MakeEngine();
+  e.SelectOutputDevice();
+  ASSERT_EQ(e.StartAudio(), 1);
+  const int thread = e.Player().AudioThreadId();
+  EXPECT_EQ(e.SwitchOutputDevice(), 1);
+  EXPECT_EQ(e.Player().AudioThreadId(), thread) << "the same device: playback was not restarted";
+
+  storedName = ProductName(second.Description());
+  EXPECT_EQ(e.SwitchOutputDevice(), 1);
+  EXPECT_TRUE(e.Playing());
+  EXPECT_EQ(e.Player().SinkInUse(), second.Name());
+  EXPECT_NE(e.Player().AudioThreadId(), thread);
+  EXPECT_TRUE(WaitUntil([&] { return first.Streams() == 0 && second.Streams() == 1; }, 1000ms));
+}
+
+TEST_F(Engine, ALostDeviceStopsCleanlyAndTheNextSwitchFindsAnother) {
+  AudioEngine& e = MakeEngine();
+  std::atomic<int> notices{0};
+  e.SetLostNotice([&] { ++notices; });
+  e.SelectOutputDevice();
+  ASSERT_EQ(e.StartAudio(), 1);
+  first.Remove();
+  ASSERT_TRUE(WaitUntil([&] { return notices.load() == 1; }, 3000ms));
+  e.OnOutputDeviceLost();
+  EXPECT_FALSE(e.Playing());
+  EXPECT_EQ(e.Player().AudioThreadId(), 0);
+  storedName = ProductName(second.Description());
+  EXPECT_EQ(e.SwitchOutputDevice(), 1);
+  EXPECT_TRUE(e.Playing());
+  EXPECT_EQ(e.Player().SinkInUse(), second.Name());
+}
+
+TEST_F(Engine, ADriverThatGoesAwayFailsTheExchangesButPlaybackGoesOn) {
+  AudioEngine& e = MakeEngine();
+  e.SelectOutputDevice();
+  ASSERT_EQ(e.StartAudio(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return e.Player().Counters().blocks >= 3; }, 2000ms));
+  ::testing::internal::CaptureStderr();
+  daemon->Kill();
+  const bool failing = WaitUntil([&] { return e.Player().Counters().failedExchanges >= 5; }, 3000ms);
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(failing);
+  EXPECT_TRUE(e.Playing()) << "the blocks are still played";
+  std::size_t lines = 0;
+  for (std::size_t at = log.find("ioctl failed"); at != std::string::npos; at = log.find("ioctl failed", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 1u) << "one line for the whole run of failures:\n" << log;
+  e.StopAudio();
+  EXPECT_EQ(e.Player().AudioThreadId(), 0);
+}
+
+TEST_F(Engine, AFailedOpenShowsThePlaybackMessageAndStopsTheThread) {
+  AudioEngine& e = MakeEngine();
+  // No device chosen: nothing to open.
+  EXPECT_EQ(e.StartAudio(), 1) << "the driver link did open";
+  EXPECT_FALSE(e.Playing());
+  ASSERT_EQ(messages.warnings.size(), 1u);
+  EXPECT_EQ(messages.warnings[0], kPlaybackOpenFailedMessage);
+  EXPECT_EQ(messages.preferences, 1);
+  EXPECT_EQ(e.Player().AudioThreadId(), 0);
+  EXPECT_FALSE(e.Player().Running());
+}
+
+TEST_F(Engine, WithoutTheDriverTheDriverMessageAndNoStart) {
+  daemon->Stop();
+  AudioEngine& e = MakeEngine();
+  e.SelectOutputDevice();
+  EXPECT_EQ(e.StartAudio(), 0);
+  ASSERT_EQ(messages.warnings.size(), 1u);
+  EXPECT_EQ(messages.warnings[0], kDriverOpenFailedMessage);
+}
+
+TEST_F(Engine, TheFirstStartSetsTheDeviceVolumeExceptForHeadphones) {
+  testing::Run("pactl set-sink-volume " + first.Name() + " 50%");
+  testing::Run("pactl set-sink-volume " + second.Name() + " 50%");
+  AudioEngine& e = MakeEngine();
+  e.SetCategory(kCategoryHeadphones);
+  e.SelectOutputDevice();
+  ASSERT_EQ(e.StartAudio(), 1);
+  EXPECT_EQ(first.VolumePercent(), 50) << "headphones keep their volume";
+  e.SetCategory(kCategoryBuiltIn);
+  storedName = ProductName(second.Description());
+  ASSERT_EQ(e.SwitchOutputDevice(), 1);
+  EXPECT_EQ(second.VolumePercent(), 50) << "only the first start may set it";
+
+  AudioEngine& fresh = MakeEngine();
+  fresh.SetCategory(kCategoryBuiltIn);
+  storedName = ProductName(first.Description());
+  fresh.SelectOutputDevice();
+  ASSERT_EQ(fresh.StartAudio(), 1);
+  EXPECT_EQ(first.VolumePercent(), 100);
+}
+
+}  // namespace
+}  // namespace auralith::audio
