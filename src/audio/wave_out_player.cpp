@@ -11,7 +11,6 @@ namespace auralith::audio {
 namespace {
 
 const WaveFormat kPlaybackFormat{2, 44100, 16, 4, 176400};
-constexpr std::size_t kWorkBufferSlack = 256;
 
 }  // namespace
 
@@ -70,9 +69,7 @@ int WaveOutPlayer::Open(const OutputDevice& device, int setVolume, WaveOut::Lost
 
 void WaveOutPlayer::Start(dsp::DspState* target) {
   if (!workBuffer_ && headerBytes_ > 0) {
-    // Slack after the block: the chain's pipeline reads a few frames past
-    // the end of a block while it drains, which must stay inside our memory.
-    workBuffer_.reset(new (std::nothrow) float[std::size_t(headerBytes_) / 2 + kWorkBufferSlack]());
+    workBuffer_.reset(new (std::nothrow) float[std::size_t(headerBytes_) / 2]());
   }
   processingTarget_.store(target, std::memory_order_release);
   if (link_ && link_->RingBase()) std::memset(link_->RingBase(), 0, link_->RingSize());
