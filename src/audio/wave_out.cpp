@@ -82,13 +82,13 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
   }
   pa_threaded_mainloop_lock(loop_);
   pa_context_set_state_callback(context_, &OnContextState, this);
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, format.samplesPerSecond, uint8_t(format.channels)};
+  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, format.samplesPerSecond, uint8_t(format.channels)};
   bool ok = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 && WaitUntil([this] {
     pa_context_state_t state = pa_context_get_state(context_);
     return state == PA_CONTEXT_READY ? 1 : PA_CONTEXT_IS_GOOD(state) ? 0 : -1;
   });
   if (ok) {
-    stream_ = pa_stream_new(context_, "Auralith output", &spec, nullptr);
+    stream_ = pa_stream_new(context_, "Auralith output", &sampleFormat, nullptr);
     ok = stream_ != nullptr;
   }
   if (ok) {
@@ -108,7 +108,7 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
     attr.prebuf = attr.minreq;
     attr.fragsize = uint32_t(-1);
     pa_cvolume volume;
-    pa_cvolume_set(&volume, spec.channels, PA_VOLUME_NORM);
+    pa_cvolume_set(&volume, sampleFormat.channels, PA_VOLUME_NORM);
     const auto flags = pa_stream_flags_t(PA_STREAM_DONT_MOVE | PA_STREAM_EARLY_REQUESTS);
     ok = pa_stream_connect_playback(stream_, sinkName.c_str(), &attr, flags, &volume, nullptr) >= 0 &&
          WaitUntil([this] {
