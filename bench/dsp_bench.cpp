@@ -30,10 +30,10 @@ ShelfParams Shelf(const DspTables& t, std::size_t index, bool high) {
           index > kShelfFlatIndex ? 1.0f : -1.0f};
 }
 
-CompParams Compressor(const DspTables& t, std::size_t threshold, std::size_t ratio,
-                      std::size_t attack, std::size_t release, std::size_t makeup) {
-  return {static_cast<float>(t.attack[attack]), static_cast<float>(t.release[release]),
-          t.threshold[threshold], t.ratio[ratio], t.outputGain[makeup]};
+CompParams Compressor(const DspTables& t, std::size_t threshold, std::size_t ratio, std::size_t attack,
+                      std::size_t release, std::size_t makeup) {
+  return {static_cast<float>(t.attack[attack]), static_cast<float>(t.release[release]), t.threshold[threshold],
+          t.ratio[ratio], t.outputGain[makeup]};
 }
 
 // A loudness-style profile: bass and treble lifted, all three compressors
@@ -45,18 +45,17 @@ void ApplyRealisticProfile(DspState& s, std::int32_t dynamicsMode) {
   p.dynamicsMode = dynamicsMode;
   p.outputGain = t.outputGain[kOutputGainUnityIndex];
   p.inputHighPass = t.inputHighPass[1];
-  p.lowShelf1 = Shelf(t, 32, false);   // +4 dB
-  p.highShelf1 = Shelf(t, 28, true);   // +2 dB
-  p.lowShelf2 = Shelf(t, 20, false);   // -2 dB
-  p.highShelf2 = Shelf(t, 30, true);   // +3 dB
-  p.compressor1 = Compressor(t, 80, 2, 9, 19, 84);        // -12 dB, 3:1
-  p.lowBandCompressor = Compressor(t, 68, 3, 19, 39, 86); // -18 dB, 4:1
-  p.highBandCompressor = Compressor(t, 64, 1, 4, 19, 82); // -20 dB, 2:1
+  p.lowShelf1 = Shelf(t, 32, false);                       // +4 dB
+  p.highShelf1 = Shelf(t, 28, true);                       // +2 dB
+  p.lowShelf2 = Shelf(t, 20, false);                       // -2 dB
+  p.highShelf2 = Shelf(t, 30, true);                       // +3 dB
+  p.compressor1 = Compressor(t, 80, 2, 9, 19, 84);         // -12 dB, 3:1
+  p.lowBandCompressor = Compressor(t, 68, 3, 19, 39, 86);  // -18 dB, 4:1
+  p.highBandCompressor = Compressor(t, 64, 1, 4, 19, 82);  // -20 dB, 2:1
   p.compressor1Link = kLinked;
   p.lowBandLink = kLinked;
   p.highBandLink = 0;
-  const float centres[kPeakSlots] = {31, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 12500,
-                                     80, 6300};
+  const float centres[kPeakSlots] = {31, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 12500, 80, 6300};
   const int gainSteps[kPeakSlots] = {6, 4, 2, 0, -2, -1, 2, 4, 3, 2, 0, 2};  // 0.5 dB each
   for (std::size_t b = 0; b < kPeakSlots; ++b) {
     const std::size_t q = 3 + b % 6;
@@ -99,8 +98,7 @@ void BM_ProcessBlock(benchmark::State& st, std::int32_t dynamicsMode) {
   for (auto _ : st) {
     // Copying the next block in (14 KB) costs well under 1 % of processing it,
     // less than pausing the timer would.
-    std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(2 * kFrames * next), 2 * kFrames,
-                block.begin());
+    std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(2 * kFrames * next), 2 * kFrames, block.begin());
     next = (next + 1) % kBlocksOfInput;
     ProcessBlock(*dsp, block.data(), kFrames);
     benchmark::DoNotOptimize(block.data());
@@ -109,16 +107,13 @@ void BM_ProcessBlock(benchmark::State& st, std::int32_t dynamicsMode) {
   const double frames = static_cast<double>(st.iterations()) * kFrames;
   st.SetItemsProcessed(static_cast<std::int64_t>(frames));
   // Seconds of audio per second of processing on this core.
-  st.counters["x_realtime"] =
-      benchmark::Counter(frames / kSampleRate, benchmark::Counter::kIsRate);
+  st.counters["x_realtime"] = benchmark::Counter(frames / kSampleRate, benchmark::Counter::kIsRate);
   // Seconds of processing per frame (printed with an SI prefix: 80n = 80 ns).
-  st.counters["time_per_frame"] =
-      benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  st.counters["time_per_frame"] = benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   FreeDsp(*dsp);
 }
 
 BENCHMARK_CAPTURE(BM_ProcessBlock, three_band, kThreeBand)->Name("BM_ProcessBlock/three_band");
-BENCHMARK_CAPTURE(BM_ProcessBlock, single_band, kSingleBand)
-    ->Name("BM_ProcessBlock/single_band");
+BENCHMARK_CAPTURE(BM_ProcessBlock, single_band, kSingleBand)->Name("BM_ProcessBlock/single_band");
 
 }  // namespace

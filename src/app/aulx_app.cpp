@@ -30,8 +30,7 @@ QStringList ArgumentsAfterProgram(int argc, char** argv) {
 
 }  // namespace
 
-AUlxApp::AUlxApp(int& argc, char** argv, FrameworkFactory framework,
-                 MainWindowFactory mainWindow, Options options)
+AUlxApp::AUlxApp(int& argc, char** argv, FrameworkFactory framework, MainWindowFactory mainWindow, Options options)
     : argc_(argc),
       argv_(argv),
       frameworkFactory_(std::move(framework)),
@@ -41,8 +40,7 @@ AUlxApp::AUlxApp(int& argc, char** argv, FrameworkFactory framework,
   gInstance = this;
 }
 
-AUlxApp::AUlxApp(int& argc, char** argv, FrameworkFactory framework,
-                 MainWindowFactory mainWindow)
+AUlxApp::AUlxApp(int& argc, char** argv, FrameworkFactory framework, MainWindowFactory mainWindow)
     : AUlxApp(argc, argv, std::move(framework), std::move(mainWindow), Options{}) {}
 
 AUlxApp::~AUlxApp() {
@@ -72,8 +70,7 @@ int AUlxApp::InitInstance() {
 
 void AUlxApp::RunMainWindow() {
   std::unique_ptr<QCoreApplication> framework =
-      frameworkFactory_ ? frameworkFactory_(argc_, argv_)
-                        : std::make_unique<QCoreApplication>(argc_, argv_);
+      frameworkFactory_ ? frameworkFactory_(argc_, argv_) : std::make_unique<QCoreApplication>(argc_, argv_);
   SetRegistryKey(QString::fromLatin1(settings::companyName));
 
   std::unique_ptr<MainWindow> window = mainWindowFactory_(*this);

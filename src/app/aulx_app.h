@@ -34,8 +34,7 @@ class AUlxApp {
   };
 
   // Takes the instance lock at once, as the process starts.
-  AUlxApp(int& argc, char** argv, FrameworkFactory framework, MainWindowFactory mainWindow,
-          Options options);
+  AUlxApp(int& argc, char** argv, FrameworkFactory framework, MainWindowFactory mainWindow, Options options);
   AUlxApp(int& argc, char** argv, FrameworkFactory framework, MainWindowFactory mainWindow);
   ~AUlxApp();
   AUlxApp(const AUlxApp&) = delete;

@@ -26,8 +26,7 @@ QByteArray Frame(const char* magic, int code) {
 }
 
 std::optional<int> CodeOf(const QByteArray& frame, const char* magic) {
-  if (frame.size() != kCommandFrameSize || !frame.startsWith(QByteArray(magic, kMagicSize)))
-    return std::nullopt;
+  if (frame.size() != kCommandFrameSize || !frame.startsWith(QByteArray(magic, kMagicSize))) return std::nullopt;
   return qFromLittleEndian<qint32>(frame.constData() + kMagicSize);
 }
 
@@ -47,15 +46,13 @@ SendResult SendCommand(const QString& socketPath, int code, int timeoutMs) {
   const QDeadlineTimer deadline(timeoutMs);
   QLocalSocket socket;
   socket.connectToServer(socketPath);
-  if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime())))
-    return SendResult::kNoListener;
+  if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) return SendResult::kNoListener;
   socket.write(CommandRequestFrame(code));
   QByteArray reply;
   while (reply.size() < kCommandFrameSize) {
     if (socket.bytesToWrite() > 0) socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()));
     if (deadline.hasExpired()) return SendResult::kNoAnswer;
-    if (socket.bytesAvailable() == 0 &&
-        !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+    if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
       return SendResult::kNoAnswer;
     reply += socket.read(kCommandFrameSize - reply.size());
   }

@@ -4,9 +4,7 @@
 
 namespace auralith::app {
 
-QString JoinArguments(const QStringList& argumentsAfterProgram) {
-  return argumentsAfterProgram.join(u' ');
-}
+QString JoinArguments(const QStringList& argumentsAfterProgram) { return argumentsAfterProgram.join(u' '); }
 
 int UrlCommand(const QString& unquoted) {
   const QString scheme = QString::fromLatin1(kUrlScheme);
@@ -25,12 +23,10 @@ int ServerModeOf(const QString& unquoted) {
     const char* text;
     int mode;
   };
-  static constexpr Switch kSwitches[] = {{"-cactus", kLocalServerWithLog},
-                                         {"-zebra", kStagingServerWithLog},
-                                         {"-pluto", kStagingServer}};
+  static constexpr Switch kSwitches[] = {
+      {"-cactus", kLocalServerWithLog}, {"-zebra", kStagingServerWithLog}, {"-pluto", kStagingServer}};
   for (const Switch& option : kSwitches) {
-    if (unquoted.compare(QLatin1StringView(option.text), Qt::CaseInsensitive) == 0)
-      return option.mode;
+    if (unquoted.compare(QLatin1StringView(option.text), Qt::CaseInsensitive) == 0) return option.mode;
   }
   return kProductionServer;
 }

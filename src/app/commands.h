@@ -27,14 +27,12 @@ enum Command : int {
 inline constexpr int kFirstCommand = kCommandPreferences;
 inline constexpr int kLastCommand = kCommandHideWindow;
 
-inline constexpr bool IsCommandCode(int code) {
-  return code >= kFirstCommand && code <= kLastCommand;
-}
+inline constexpr bool IsCommandCode(int code) { return code >= kFirstCommand && code <= kLastCommand; }
 
 // URL verbs of the commands 1 to 12, in code order.
-inline constexpr const char* kCommandVerbs[kLastCommand] = {
-    "preferences", "ulx_on",     "ulx_off",  "music", "movies",    "built-in",
-    "desktop",     "headphones", "quit",     "launch", "show_icon", "hide_icon"};
+inline constexpr const char* kCommandVerbs[kLastCommand] = {"preferences", "ulx_on",   "ulx_off",   "music",
+                                                            "movies",      "built-in", "desktop",   "headphones",
+                                                            "quit",        "launch",   "show_icon", "hide_icon"};
 
 inline constexpr const char* kUrlScheme = "halvorn-ulx://";
 

@@ -51,11 +51,11 @@ inline constexpr int advUserEqKeyDefault = 0;
 // The five profile slots of each category; slot 1 (index 0) is the active
 // profile.
 inline constexpr int profileSlotCount = 5;
-inline constexpr const char* builtInSlotKeys[profileSlotCount] = {
-    "builtIn1Key", "builtIn2Key", "builtIn3Key", "builtIn4Key", "builtIn5Key"};
-inline constexpr const char* desktopSlotKeys[profileSlotCount] = {
-    "desktop1Key", "desktop2Key", "desktop3Key", "desktop4Key", "desktop5Key"};
-inline constexpr const char* headphoneSlotKeys[profileSlotCount] = {
-    "headphone1Key", "headphone2Key", "headphone3Key", "headphone4Key", "headphone5Key"};
+inline constexpr const char* builtInSlotKeys[profileSlotCount] = {"builtIn1Key", "builtIn2Key", "builtIn3Key",
+                                                                  "builtIn4Key", "builtIn5Key"};
+inline constexpr const char* desktopSlotKeys[profileSlotCount] = {"desktop1Key", "desktop2Key", "desktop3Key",
+                                                                  "desktop4Key", "desktop5Key"};
+inline constexpr const char* headphoneSlotKeys[profileSlotCount] = {"headphone1Key", "headphone2Key", "headphone3Key",
+                                                                    "headphone4Key", "headphone5Key"};
 
 }  // namespace auralith::settings

@@ -67,8 +67,7 @@ std::optional<int> ToInt(const QVariant& value) {
     default:
       break;
   }
-  if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
-    return std::nullopt;
+  if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) return std::nullopt;
   return static_cast<int>(number);
 }
 
@@ -81,8 +80,7 @@ SettingsStore::SettingsStore(QAnyStringView company, QAnyStringView application)
 
 QString SettingsStore::FilePathFor(QAnyStringView company, QAnyStringView application) {
   QString root = qEnvironmentVariable(configDirEnv);
-  if (root.isEmpty())
-    root = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  if (root.isEmpty()) root = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   return root + u'/' + company.toString() + u'/' + application.toString() + QStringLiteral(".conf");
 }
 
@@ -116,8 +114,7 @@ bool SettingsStore::Write(QAnyStringView section, QAnyStringView name, const QVa
   return file.status() == QSettings::NoError;
 }
 
-int SettingsStore::GetProfileInt(QAnyStringView section, QAnyStringView name,
-                                 int defaultValue) const {
+int SettingsStore::GetProfileInt(QAnyStringView section, QAnyStringView name, int defaultValue) const {
   const std::optional<QVariant> value = Read(section, name);
   if (!value) return defaultValue;
   return ToInt(*value).value_or(defaultValue);
@@ -135,28 +132,24 @@ QString SettingsStore::GetProfileString(QAnyStringView section, QAnyStringView n
   return value->toString();
 }
 
-bool SettingsStore::WriteProfileString(QAnyStringView section, QAnyStringView name,
-                                       const QString& value) {
+bool SettingsStore::WriteProfileString(QAnyStringView section, QAnyStringView name, const QString& value) {
   return Write(section, name, value);
 }
 
-std::optional<QByteArray> SettingsStore::GetProfileBinary(QAnyStringView section,
-                                                          QAnyStringView name) const {
+std::optional<QByteArray> SettingsStore::GetProfileBinary(QAnyStringView section, QAnyStringView name) const {
   const std::optional<QVariant> value = Read(section, name);
   if (!value || value->typeId() != QMetaType::QByteArray) return std::nullopt;
   return value->toByteArray();
 }
 
-std::optional<QByteArray> SettingsStore::GetProfileBinary(QAnyStringView section,
-                                                          QAnyStringView name,
+std::optional<QByteArray> SettingsStore::GetProfileBinary(QAnyStringView section, QAnyStringView name,
                                                           qsizetype length) const {
   std::optional<QByteArray> bytes = GetProfileBinary(section, name);
   if (!bytes || bytes->size() != length) return std::nullopt;
   return bytes;
 }
 
-bool SettingsStore::WriteProfileBinary(QAnyStringView section, QAnyStringView name,
-                                       const QByteArray& bytes) {
+bool SettingsStore::WriteProfileBinary(QAnyStringView section, QAnyStringView name, const QByteArray& bytes) {
   return Write(section, name, bytes);
 }
 

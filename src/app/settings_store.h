@@ -40,15 +40,13 @@ class SettingsStore {
   bool WriteProfileInt(QAnyStringView section, QAnyStringView name, int value);
 
   // The stored text, else `defaultValue` (also when the value is no text).
-  QString GetProfileString(QAnyStringView section, QAnyStringView name,
-                           const QString& defaultValue = QString()) const;
+  QString GetProfileString(QAnyStringView section, QAnyStringView name, const QString& defaultValue = QString()) const;
   bool WriteProfileString(QAnyStringView section, QAnyStringView name, const QString& value);
 
   // The stored byte block, or nothing when absent or not a byte block.
   std::optional<QByteArray> GetProfileBinary(QAnyStringView section, QAnyStringView name) const;
   // As above, but a block of any other length than `length` reads as absent.
-  std::optional<QByteArray> GetProfileBinary(QAnyStringView section, QAnyStringView name,
-                                             qsizetype length) const;
+  std::optional<QByteArray> GetProfileBinary(QAnyStringView section, QAnyStringView name, qsizetype length) const;
   bool WriteProfileBinary(QAnyStringView section, QAnyStringView name, const QByteArray& bytes);
 
  private:

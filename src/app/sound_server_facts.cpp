@@ -100,8 +100,7 @@ SoundServerFacts QuerySoundServer(int timeoutMs) {
   pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Auralith machine report");
   if (context) {
     pa_context_set_state_callback(context, OnContextState, &query);
-    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-      query.finished = true;
+    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) query.finished = true;
     while (!query.finished) {
       const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
       if (left.count() <= 0) break;

@@ -87,7 +87,7 @@ bool SendAll(Handle handle, const uint8_t* data, size_t size) {
 // Maps the ring passed as fd; writes its address into the transport record.
 bool MapRing(int fd, uint8_t* record) {
   uint32_t ringSize = LoadU32(record + kTransportRingSize);
-  struct stat st{};
+  struct stat st {};
   // A ring larger than its memory would fault the reader at the first access
   // beyond the end.
   if (ringSize == 0 || ::fstat(fd, &st) != 0 || st.st_size < off_t(ringSize)) return false;

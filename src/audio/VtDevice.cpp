@@ -24,7 +24,7 @@ bool ListInterfaceSockets(const std::string& dir, std::vector<std::string>& name
   while (dirent* entry = ::readdir(folder)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    struct stat st{};
+    struct stat st {};
     if (::lstat((dir + "/" + name).c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) names.push_back(name);
   }
   ::closedir(folder);
@@ -97,9 +97,7 @@ void VtDevice::ReleaseRing() {
   ringSize_ = 0;
 }
 
-float VtDevice::VolumeFactor(int32_t volume) {
-  return std::pow(10.0f, float(volume) * 7.6293946e-7f);
-}
+float VtDevice::VolumeFactor(int32_t volume) { return std::pow(10.0f, float(volume) * 7.6293946e-7f); }
 
 std::unique_ptr<VtDevice> FindVtDevice() {
   std::string dir = ulx::InterfaceDir();

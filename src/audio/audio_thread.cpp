@@ -22,8 +22,7 @@ int16_t ScaleSample(int16_t sample, float gain) {
   return int16_t(scaled);
 }
 
-void CopyFromRing(uint8_t* ring, uint32_t ringSize, uint32_t& readOffset, uint8_t* out, uint32_t bytes,
-                  float gain) {
+void CopyFromRing(uint8_t* ring, uint32_t ringSize, uint32_t& readOffset, uint8_t* out, uint32_t bytes, float gain) {
   while (bytes > 0) {
     const uint32_t n = std::min(bytes, ringSize - readOffset);
     uint8_t* from = ring + readOffset;

@@ -17,8 +17,7 @@ int AudioDataNotify(WaveOutPlayer* player);
 // Fills `bytes` bytes of `out` from the ring at `readOffset`, each sample
 // multiplied by `gain` and truncated toward zero (saturating at the 16-bit
 // limits), zeroes what it read, and advances the offset around the ring.
-void CopyFromRing(uint8_t* ring, uint32_t ringSize, uint32_t& readOffset, uint8_t* out, uint32_t bytes,
-                  float gain);
+void CopyFromRing(uint8_t* ring, uint32_t ringSize, uint32_t& readOffset, uint8_t* out, uint32_t bytes, float gain);
 
 // One scaled sample, truncated toward zero, saturated.
 int16_t ScaleSample(int16_t sample, float gain);

@@ -5,8 +5,7 @@
 #include "pulse_client.h"
 
 namespace auralith::audio {
-std::string PreviousDefaultFor(const OutputDeviceList& list, const std::string& defaultSink,
-                               int virtualPosition) {
+std::string PreviousDefaultFor(const OutputDeviceList& list, const std::string& defaultSink, int virtualPosition) {
   if (virtualPosition < 0 || std::size_t(virtualPosition) >= list.size()) return defaultSink;
   if (defaultSink != list[std::size_t(virtualPosition)].sinkName) return defaultSink;
   const int neighbour = virtualPosition == 0 ? 1 : virtualPosition - 1;
@@ -14,8 +13,7 @@ std::string PreviousDefaultFor(const OutputDeviceList& list, const std::string& 
   return list[std::size_t(neighbour)].sinkName;
 }
 
-int RestoreTargetFor(const OutputDeviceList& list, const std::string& previousDefault,
-                     const std::string& deviceInUse) {
+int RestoreTargetFor(const OutputDeviceList& list, const std::string& previousDefault, const std::string& deviceInUse) {
   for (const std::string* name : {&previousDefault, &deviceInUse}) {
     int position = name->empty() ? -1 : PositionOf(list, *name);
     if (position >= 0 && !IsVirtualDevice(list[std::size_t(position)])) return position;

@@ -14,13 +14,11 @@ namespace auralith::audio {
 // did not restore), when it is the virtual device's neighbour (position - 1,
 // or 1 when the virtual device is at 0). Empty when that neighbour does not
 // exist.
-std::string PreviousDefaultFor(const OutputDeviceList& list, const std::string& defaultSink,
-                               int virtualPosition);
+std::string PreviousDefaultFor(const OutputDeviceList& list, const std::string& defaultSink, int virtualPosition);
 
 // Where a restore goes: the previous default while it is present and real,
 // else the device in use, else the first real device; -1 when there is none.
-int RestoreTargetFor(const OutputDeviceList& list, const std::string& previousDefault,
-                     const std::string& deviceInUse);
+int RestoreTargetFor(const OutputDeviceList& list, const std::string& previousDefault, const std::string& deviceInUse);
 
 // Remembers the current default in previousDefault (left empty when it
 // cannot be read) and makes the virtual device the default. The device is

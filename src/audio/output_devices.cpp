@@ -21,9 +21,7 @@ std::string FirstCharacters(const std::string& text, std::size_t count) {
 
 }  // namespace
 
-std::string ProductName(const std::string& description) {
-  return FirstCharacters(description, kProductNameLength);
-}
+std::string ProductName(const std::string& description) { return FirstCharacters(description, kProductNameLength); }
 
 OutputDeviceList DevicesOf(const std::vector<SinkInfo>& sinks) {
   OutputDeviceList list;

@@ -133,8 +133,7 @@ bool PulseClient::SetSinkVolume(const std::string& name, double level) {
   // The server's percentage scale, as its mixers show it: 1.0 is 100 %.
   pa_cvolume_set(&volume, sink->channels, pa_volume_t(std::lround(level * PA_VOLUME_NORM)));
   bool success = false;
-  return Await(pa_context_set_sink_volume_by_name(context_, name.c_str(), &volume, &OnSuccess, &success)) &&
-         success;
+  return Await(pa_context_set_sink_volume_by_name(context_, name.c_str(), &volume, &OnSuccess, &success)) && success;
 }
 
 }  // namespace auralith::audio

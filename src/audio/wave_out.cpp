@@ -84,9 +84,9 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
   pa_context_set_state_callback(context_, &OnContextState, this);
   const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, format.samplesPerSecond, uint8_t(format.channels)};
   bool ok = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 && WaitUntil([this] {
-    pa_context_state_t state = pa_context_get_state(context_);
-    return state == PA_CONTEXT_READY ? 1 : PA_CONTEXT_IS_GOOD(state) ? 0 : -1;
-  });
+              pa_context_state_t state = pa_context_get_state(context_);
+              return state == PA_CONTEXT_READY ? 1 : PA_CONTEXT_IS_GOOD(state) ? 0 : -1;
+            });
   if (ok) {
     stream_ = pa_stream_new(context_, "Auralith output", &sampleFormat, nullptr);
     ok = stream_ != nullptr;
@@ -110,11 +110,11 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
     pa_cvolume volume;
     pa_cvolume_set(&volume, sampleFormat.channels, PA_VOLUME_NORM);
     const auto flags = pa_stream_flags_t(PA_STREAM_DONT_MOVE | PA_STREAM_EARLY_REQUESTS);
-    ok = pa_stream_connect_playback(stream_, sinkName.c_str(), &attr, flags, &volume, nullptr) >= 0 &&
-         WaitUntil([this] {
-           pa_stream_state_t state = pa_stream_get_state(stream_);
-           return state == PA_STREAM_READY ? 1 : PA_STREAM_IS_GOOD(state) ? 0 : -1;
-         });
+    ok =
+        pa_stream_connect_playback(stream_, sinkName.c_str(), &attr, flags, &volume, nullptr) >= 0 && WaitUntil([this] {
+          pa_stream_state_t state = pa_stream_get_state(stream_);
+          return state == PA_STREAM_READY ? 1 : PA_STREAM_IS_GOOD(state) ? 0 : -1;
+        });
   }
   if (ok) {
     const pa_buffer_attr* actual = pa_stream_get_buffer_attr(stream_);

@@ -31,10 +31,10 @@ inline constexpr int kCategoryHeadphones = 1;
 inline constexpr int kCategoryDesktop = 2;
 
 struct PlayerCounters {
-  uint64_t blocks = 0;            // headers refilled
-  uint64_t processedBlocks = 0;   // of those, run through the chain
-  uint64_t failedExchanges = 0;   // position exchanges the driver failed
-  uint32_t underruns = 0;         // times the device ran dry
+  uint64_t blocks = 0;           // headers refilled
+  uint64_t processedBlocks = 0;  // of those, run through the chain
+  uint64_t failedExchanges = 0;  // position exchanges the driver failed
+  uint32_t underruns = 0;        // times the device ran dry
 };
 
 class WaveOutPlayer {

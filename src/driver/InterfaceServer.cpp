@@ -75,7 +75,7 @@ bool InterfaceServer::Listen(const std::string& dir, const std::string& name, st
     return false;
   }
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  struct stat st{};
+  struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) {
     if (!S_ISSOCK(st.st_mode)) {
       error = path + " exists and is not a socket; not touching it";
@@ -158,8 +158,7 @@ bool InterfaceServer::Serve(Connection& connection) {
     RequestReader::Result result = connection.reader.Next(request);
     if (result == RequestReader::Result::NeedMore) return true;
     if (result == RequestReader::Result::Oversized) {
-      ULXD_WARN("client %u sent a request longer than any of the contract; ending its connection",
-                connection.id);
+      ULXD_WARN("client %u sent a request longer than any of the contract; ending its connection", connection.id);
       Reply refusal;
       refusal.status = ulx::kBadLength;
       Send(connection, refusal);
@@ -204,8 +203,8 @@ void InterfaceServer::NoteVerdict(Connection& connection, ReadPolicy::Verdict ve
     return;
   }
   if (connection.quietVerdicts > 0) {
-    ULXD_INFO("client %u %s (and %u more corrections since the last report)", connection.id,
-              VerdictText(verdict), connection.quietVerdicts);
+    ULXD_INFO("client %u %s (and %u more corrections since the last report)", connection.id, VerdictText(verdict),
+              connection.quietVerdicts);
   } else {
     ULXD_INFO("client %u %s", connection.id, VerdictText(verdict));
   }

@@ -12,10 +12,14 @@ bool verboseLog = false;
 
 const char* LevelText(LogLevel level) {
   switch (level) {
-    case LogLevel::Error: return "error: ";
-    case LogLevel::Warning: return "warning: ";
-    case LogLevel::Info: return "";
-    case LogLevel::Debug: return "debug: ";
+    case LogLevel::Error:
+      return "error: ";
+    case LogLevel::Warning:
+      return "warning: ";
+    case LogLevel::Info:
+      return "";
+    case LogLevel::Debug:
+      return "debug: ";
   }
   return "";
 }

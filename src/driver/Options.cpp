@@ -42,8 +42,8 @@ bool ParseNumber(const std::string& text, double& value) {
 bool IsPlainName(const std::string& name) {
   if (name.empty() || name.size() > 64 || name == "." || name == "..") return false;
   for (char c : name) {
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '.' || c == '_' || c == '-';
+    bool ok =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
     if (!ok) return false;
   }
   return true;
@@ -102,8 +102,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       size_t at = text.find('@');
       double hz = 0;
       if (!ParseNumber(text.substr(0, at), hz) || hz <= 0 || hz >= 22050 ||
-          (at != std::string::npos && (!ParseNumber(text.substr(at + 1), options.toneDbfs) ||
-                                       options.toneDbfs > 0))) {
+          (at != std::string::npos && (!ParseNumber(text.substr(at + 1), options.toneDbfs) || options.toneDbfs > 0))) {
         error = "--tone takes HZ or HZ@DBFS, with 0 < HZ < 22050 and DBFS <= 0";
         return std::nullopt;
       }

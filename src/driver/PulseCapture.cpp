@@ -20,10 +20,8 @@ const pa_sample_spec kSpec{PA_SAMPLE_S16LE, 44100, 2};
 
 }  // namespace
 
-PulseCapture::PulseCapture(pa_mainloop_api* api, std::string sinkName, std::string description,
-                           AudioSink audio)
-    : api_(api), sinkName_(std::move(sinkName)), description_(std::move(description)),
-      audio_(std::move(audio)) {}
+PulseCapture::PulseCapture(pa_mainloop_api* api, std::string sinkName, std::string description, AudioSink audio)
+    : api_(api), sinkName_(std::move(sinkName)), description_(std::move(description)), audio_(std::move(audio)) {}
 
 PulseCapture::~PulseCapture() {
   if (retry_) api_->time_free(retry_);
@@ -147,8 +145,7 @@ void PulseCapture::OnModule(pa_context* context, const pa_module_info* info, int
   if (!owner || (*owner != getpid() && IsRunningUlxd(*owner))) return;
   ++capture->leftovers_;
   if (capture->removedLeftover_ != info->index) {
-      ULXD_INFO("removing the sink \"%s\" (module %u) of ulxd %d", capture->sinkName_.c_str(), info->index,
-              int(*owner));
+    ULXD_INFO("removing the sink \"%s\" (module %u) of ulxd %d", capture->sinkName_.c_str(), info->index, int(*owner));
     capture->removedLeftover_ = info->index;
   }
   pa_operation* op = pa_context_unload_module(context, info->index, nullptr, nullptr);
@@ -157,8 +154,8 @@ void PulseCapture::OnModule(pa_context* context, const pa_module_info* info, int
 
 void PulseCapture::LoadSink() {
   module_ = UINT32_MAX;
-  pa_operation* op = pa_context_load_module(context_, "module-null-sink", ModuleArguments().c_str(),
-                                            &PulseCapture::OnLoaded, this);
+  pa_operation* op =
+      pa_context_load_module(context_, "module-null-sink", ModuleArguments().c_str(), &PulseCapture::OnLoaded, this);
   if (op) {
     loading_ = true;
     pa_operation_unref(op);

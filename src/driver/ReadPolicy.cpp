@@ -39,5 +39,4 @@ ReadPolicy::Answer ReadPolicy::Next(uint32_t readOffset, uint32_t writeOffset) {
   return {(readOffset + surplus) % ringSize_, Verdict::Settled};
 }
 
-
 }  // namespace auralith::ulxd

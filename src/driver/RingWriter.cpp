@@ -5,8 +5,7 @@
 
 namespace auralith::ulxd {
 
-RingWriter::RingWriter(uint8_t* base, uint32_t size, uint32_t guard)
-    : base_(base), size_(size), guard_(guard) {}
+RingWriter::RingWriter(uint8_t* base, uint32_t size, uint32_t guard) : base_(base), size_(size), guard_(guard) {}
 
 void RingWriter::Copy(uint32_t at, const uint8_t* data, size_t bytes) {
   while (bytes > 0) {

@@ -16,8 +16,7 @@ std::unique_ptr<SharedRing> SharedRing::Create(uint32_t size, std::string& error
     return nullptr;
   }
   void* base = MAP_FAILED;
-  if (::ftruncate(fd, off_t(size)) != 0 ||
-      ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0 ||
+  if (::ftruncate(fd, off_t(size)) != 0 || ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0 ||
       (base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)) == MAP_FAILED) {
     error = std::string("ring memory: ") + std::strerror(errno);
     ::close(fd);

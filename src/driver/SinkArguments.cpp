@@ -15,8 +15,8 @@ std::string SinkArguments(const std::string& name, const std::string& descriptio
   // capture gets nothing for up to two seconds.
   return "sink_name=" + name +
          " format=s16le rate=44100 channels=2 channel_map=front-left,front-right norewinds=1"
-         " sink_properties=\"device.description='" + description + "' " + kOwnerKey +
-         std::to_string(owner) + "\"";
+         " sink_properties=\"device.description='" +
+         description + "' " + kOwnerKey + std::to_string(owner) + "\"";
 }
 
 std::optional<pid_t> SinkOwner(const std::string& argument, const std::string& name) {

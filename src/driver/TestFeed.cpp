@@ -41,7 +41,11 @@ std::vector<int16_t> TestFeed::ToneFrames(double hz, double dbfs, uint64_t first
 
 TestFeed::TestFeed(pa_mainloop_api* api, std::vector<int16_t> stereo, bool loop, double toneHz, double toneDbfs,
                    AudioSink audio)
-    : api_(api), stereo_(std::move(stereo)), loop_(loop), toneHz_(toneHz), toneDbfs_(toneDbfs),
+    : api_(api),
+      stereo_(std::move(stereo)),
+      loop_(loop),
+      toneHz_(toneHz),
+      toneDbfs_(toneDbfs),
       audio_(std::move(audio)) {}
 
 TestFeed::~TestFeed() {

@@ -5,8 +5,7 @@
 namespace auralith::ulxd {
 
 Transport::Transport(std::unique_ptr<SharedRing> ring)
-    : ring_(std::move(ring)), writer_(ring_->Base(), ring_->Size(), kZeroGuardBytes),
-      policy_(ring_->Size()) {}
+    : ring_(std::move(ring)), writer_(ring_->Base(), ring_->Size(), kZeroGuardBytes), policy_(ring_->Size()) {}
 
 std::unique_ptr<Transport> Transport::Create(std::string& error) {
   auto ring = SharedRing::Create(kRingBytes, error);
@@ -65,12 +64,18 @@ Reply HandleRequest(const Request& request, std::unique_ptr<Transport>& transpor
 
 const char* VerdictText(ReadPolicy::Verdict verdict) {
   switch (verdict) {
-    case ReadPolicy::Verdict::Kept: return "kept";
-    case ReadPolicy::Verdict::Aligned: return "started one block behind the writer";
-    case ReadPolicy::Verdict::Underrun: return "overtook the writer, moved back (silence)";
-    case ReadPolicy::Verdict::Stalled: return "fell too far behind, moved up (audio skipped)";
-    case ReadPolicy::Verdict::Settled: return "had surplus delay for a second, moved up";
-    case ReadPolicy::Verdict::Invalid: return "reported an offset outside the ring, realigned";
+    case ReadPolicy::Verdict::Kept:
+      return "kept";
+    case ReadPolicy::Verdict::Aligned:
+      return "started one block behind the writer";
+    case ReadPolicy::Verdict::Underrun:
+      return "overtook the writer, moved back (silence)";
+    case ReadPolicy::Verdict::Stalled:
+      return "fell too far behind, moved up (audio skipped)";
+    case ReadPolicy::Verdict::Settled:
+      return "had surplus delay for a second, moved up";
+    case ReadPolicy::Verdict::Invalid:
+      return "reported an offset outside the ring, realigned";
   }
   return "";
 }

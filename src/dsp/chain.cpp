@@ -73,17 +73,15 @@ bool CanRunAvx() {
 }
 
 #if !defined(AURALITH_AVX_PIPELINE)
-void RunPipelineAvx(const DspParams& params, DspMemories& memories, bool kiro,
-                    float noiseAmplitude, NoiseSource& noise, float* block, std::size_t frames,
-                    const BandOut& bands) {
+void RunPipelineAvx(const DspParams& params, DspMemories& memories, bool kiro, float noiseAmplitude, NoiseSource& noise,
+                    float* block, std::size_t frames, const BandOut& bands) {
   RunPipeline(params, memories, kiro, noiseAmplitude, noise, block, frames, bands);
 }
 #endif
 
 }  // namespace detail
 
-int PcmToFloat(const std::uint8_t* source, std::size_t byteCount, float* destination,
-               bool quieter) {
+int PcmToFloat(const std::uint8_t* source, std::size_t byteCount, float* destination, bool quieter) {
   const float scale = quieter ? kPcmScaleQuieter : kPcmScale;
   const std::size_t samples = byteCount / 2;
   for (std::size_t i = 0; i < samples; ++i) {
@@ -97,12 +95,11 @@ void ProcessBlock(DspState& state, float* block, std::size_t frames) {
   if (frames == 0) return;
   const DspParams& params = state.handover.Acquire();
   const bool kiro = state.kiroActive.load(std::memory_order_relaxed);
-  const float noiseAmplitude =
-      state.dither.load(std::memory_order_relaxed) ? std::ldexp(1.0f, -24) : 0.0f;
+  const float noiseAmplitude = state.dither.load(std::memory_order_relaxed) ? std::ldexp(1.0f, -24) : 0.0f;
   const bool haveBands = state.lowBand && state.midBand && state.highBand;
-  const detail::BandOut bands =
-      haveBands ? detail::BandOut{state.lowBand.get(), state.midBand.get(), state.highBand.get()}
-                : detail::BandOut{nullptr, nullptr, nullptr};
+  const detail::BandOut bands = haveBands
+                                    ? detail::BandOut{state.lowBand.get(), state.midBand.get(), state.highBand.get()}
+                                    : detail::BandOut{nullptr, nullptr, nullptr};
 
   const bool avx = state.useAvx && detail::CanRunAvx();
   NoiseSource noise = state.noise;

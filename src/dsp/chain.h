@@ -18,8 +18,7 @@ inline constexpr float kClipLevel = 0.9886f;
 
 // Converts `byteCount` bytes of 16-bit signed little-endian samples into one
 // float each (an odd trailing byte is ignored). Returns 1.
-int PcmToFloat(const std::uint8_t* source, std::size_t byteCount, float* destination,
-               bool quieter);
+int PcmToFloat(const std::uint8_t* source, std::size_t byteCount, float* destination, bool quieter);
 
 // Runs the whole chain over `frames` frames of `block`, in place, with the
 // parameter set last published. Audio thread only; allocates nothing, takes no

@@ -4,9 +4,8 @@
 
 namespace auralith::dsp::detail {
 
-void RunPipelineAvx(const DspParams& params, DspMemories& memories, bool kiro,
-                    float noiseAmplitude, NoiseSource& noise, float* block, std::size_t frames,
-                    const BandOut& bands) {
+void RunPipelineAvx(const DspParams& params, DspMemories& memories, bool kiro, float noiseAmplitude, NoiseSource& noise,
+                    float* block, std::size_t frames, const BandOut& bands) {
   RunPipeline(params, memories, kiro, noiseAmplitude, noise, block, frames, bands);
 }
 

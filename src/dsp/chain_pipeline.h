@@ -45,14 +45,12 @@ std::array<PeakPairKernel, sizeof...(I)> MakePeakPairs(const DspParams& p, const
 
 // Every stage of the chain with its parameters and memories loaded.
 struct Chain {
-  Chain(const DspParams& p, const DspMemories& m, bool kiro, float noiseAmplitude,
-        NoiseSource& noise)
+  Chain(const DspParams& p, const DspMemories& m, bool kiro, float noiseAmplitude, NoiseSource& noise)
       : inputHighPass(p.inputHighPass, m.inputHighPass[0], m.inputHighPass[1]),
         input(kiro ? kKiroAttenuation : 1.0f, p.masterGain, noiseAmplitude, noise),
         lowShelf1(p.lowShelf1, m.lowShelf1[0], m.lowShelf1[1]),
         highShelf1(p.highShelf1, m.highShelf1[0], m.highShelf1[1]),
-        compressor1(p.compressor1, p.compressor1Link, kiro, m.compressor1Env[0],
-                    m.compressor1Env[1]),
+        compressor1(p.compressor1, p.compressor1Link, kiro, m.compressor1Env[0], m.compressor1Env[1]),
         lowShelf2(p.lowShelf2, m.lowShelf2[0], m.lowShelf2[1]),
         highShelf2(p.highShelf2, m.highShelf2[0], m.highShelf2[1]),
         profileEq(MakePeakPairs(p, m, std::make_index_sequence<kProfilePeakPairs>())),
@@ -60,10 +58,8 @@ struct Chain {
         highBandHighPass(p.highBandHighPass, m.highBandHighPass[0], m.highBandHighPass[1]),
         midBandLowPass(p.midBandLowPass, m.midBandLowPass[0], m.midBandLowPass[1]),
         midBandHighPass(p.midBandHighPass, m.midBandHighPass[0], m.midBandHighPass[1]),
-        lowBandCompressor(p.lowBandCompressor, p.lowBandLink, kiro, m.lowBandEnv[0],
-                          m.lowBandEnv[1]),
-        highBandCompressor(p.highBandCompressor, p.highBandLink, kiro, m.highBandEnv[0],
-                           m.highBandEnv[1]),
+        lowBandCompressor(p.lowBandCompressor, p.lowBandLink, kiro, m.lowBandEnv[0], m.lowBandEnv[1]),
+        highBandCompressor(p.highBandCompressor, p.highBandLink, kiro, m.highBandEnv[0], m.highBandEnv[1]),
         userEq(p.peak[kFirstUserEqSlot], p.peak[kFirstUserEqSlot + 1], m.peak[kFirstUserEqSlot],
                m.peak[kFirstUserEqSlot + 1]) {}
 
@@ -114,7 +110,7 @@ constexpr std::ptrdiff_t LastStep(Layout layout) { return MixerStep(layout) + 2;
 // What each step handed on in the previous loop turn.
 struct Pipe {
   Lr4PairKernel::Output highPass{};
-  std::array<F2, kFirstPeak> out{};                // stages 2 .. 7
+  std::array<F2, kFirstPeak> out{};               // stages 2 .. 7
   std::array<F4, kProfilePeakPairs> profileEq{};  // both bands of each pair
   Lr4PairKernel::Output lowPass{}, highPass2{}, midLowPass{}, midHighPass{};
   F2 lowCompressed{}, highCompressed{};
@@ -146,13 +142,10 @@ inline void RunPair(Kernel& kernel, Out& out, In in, bool firstRuns, bool second
 // One loop turn for frame n entering the chain. kEdge: some steps have no
 // frame to work on.
 template <Layout kLayout, bool kEdge>
-inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff_t frames,
-                 F2 gain, const BandOut& bands) {
-  constexpr std::ptrdiff_t kMixer = MixerStep(kLayout), kUserEq = kMixer + 1,
-                           kLast = LastStep(kLayout);
-  const auto on = [n, frames](std::ptrdiff_t step) {
-    return !kEdge || (n - step >= 0 && n - step < frames);
-  };
+inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff_t frames, F2 gain,
+                 const BandOut& bands) {
+  constexpr std::ptrdiff_t kMixer = MixerStep(kLayout), kUserEq = kMixer + 1, kLast = LastStep(kLayout);
+  const auto on = [n, frames](std::ptrdiff_t step) { return !kEdge || (n - step >= 0 && n - step < frames); };
   // Latest step first: each one reads what its predecessor handed on in the
   // previous turn before that is overwritten.
   RunPair<kEdge>(c.userEq, p.userEq, p.mixed, on(kUserEq), on(kLast));
@@ -160,8 +153,7 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
   const F2 profileOut = Second(p.profileEq.back());
   if constexpr (kLayout == Layout::kThreeBand) {
     if (on(kMixer)) p.mixed = ((p.low + p.high) + p.mid) * gain;
-    RunPair<kEdge>(c.midBandHighPass, p.midHighPass, Second(p.midLowPass.wide), on(kSplit + 2),
-                   on(kSplit + 3));
+    RunPair<kEdge>(c.midBandHighPass, p.midHighPass, Second(p.midLowPass.wide), on(kSplit + 2), on(kSplit + 3));
     if (on(kSplit + 3)) {
       p.low = p.lowCompressed;
       p.high = p.highCompressed;
@@ -206,8 +198,7 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
 }
 
 template <Layout kLayout>
-void RunLayout(Chain& c, float* block, std::size_t frameCount, float outputGain,
-               const BandOut& bands) {
+void RunLayout(Chain& c, float* block, std::size_t frameCount, float outputGain, const BandOut& bands) {
   const auto frames = static_cast<std::ptrdiff_t>(frameCount);
   const F2 gain = SplatF2(outputGain);
   constexpr std::ptrdiff_t kLast = LastStep(kLayout);
@@ -220,9 +211,8 @@ void RunLayout(Chain& c, float* block, std::size_t frameCount, float outputGain,
 }
 
 // Runs the chain over `frames` frames of `block` in place.
-inline void RunPipeline(const DspParams& params, DspMemories& memories, bool kiro,
-                        float noiseAmplitude, NoiseSource& noise, float* block,
-                        std::size_t frames, const BandOut& bands) {
+inline void RunPipeline(const DspParams& params, DspMemories& memories, bool kiro, float noiseAmplitude,
+                        NoiseSource& noise, float* block, std::size_t frames, const BandOut& bands) {
   Chain chain(params, memories, kiro, noiseAmplitude, noise);
   if (params.dynamicsMode == kThreeBand) {
     RunLayout<Layout::kThreeBand>(chain, block, frames, params.outputGain, bands);
@@ -237,9 +227,8 @@ inline void RunPipeline(const DspParams& params, DspMemories& memories, bool kir
 }  // namespace AURALITH_ISA
 
 // The AVX build of RunPipeline, and whether this processor can run it.
-void RunPipelineAvx(const DspParams& params, DspMemories& memories, bool kiro,
-                    float noiseAmplitude, NoiseSource& noise, float* block, std::size_t frames,
-                    const BandOut& bands);
+void RunPipelineAvx(const DspParams& params, DspMemories& memories, bool kiro, float noiseAmplitude, NoiseSource& noise,
+                    float* block, std::size_t frames, const BandOut& bands);
 bool CanRunAvx();
 
 }  // namespace auralith::dsp::detail

@@ -82,7 +82,7 @@ struct CompParams {
   float release = 0.0f;       // envelope coefficient while it falls
   float thresholdInv = 0.0f;  // 1 / threshold (linear amplitude)
   float ratio = 0.0f;
-  float makeup = 0.0f;        // linear gain after compression
+  float makeup = 0.0f;  // linear gain after compression
   bool operator==(const CompParams&) const = default;
 };
 
@@ -121,8 +121,7 @@ struct DspMemories {
   std::array<ShelfState, 2> lowShelf1{}, highShelf1{}, lowShelf2{}, highShelf2{};
   std::array<float, 2> compressor1Env{}, lowBandEnv{}, highBandEnv{};
   std::array<std::array<PeakState, 2>, kPeakSlots> peak{};
-  std::array<Lr4State, 2> lowBandLowPass{}, highBandHighPass{}, midBandLowPass{},
-      midBandHighPass{};
+  std::array<Lr4State, 2> lowBandLowPass{}, highBandHighPass{}, midBandLowPass{}, midBandHighPass{};
   bool operator==(const DspMemories&) const = default;
 };
 

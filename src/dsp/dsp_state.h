@@ -41,7 +41,7 @@ struct DspState {
   // Flags shared by both threads.
   std::atomic<bool> processingOff{true};  // neutral set in force
   std::atomic<bool> kiroActive{false};    // hearing protection (-23.1 dB)
-  std::atomic<bool> dither{true};  // off only for exact comparisons of output
+  std::atomic<bool> dither{true};         // off only for exact comparisons of output
 
   // Control thread: the editable parameter set and the indices from which
   // each peaking slot's c and d were last taken.

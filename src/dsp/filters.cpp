@@ -31,8 +31,7 @@ Lr4Coeffs DesignButterworth(float fc, bool high) {
 }
 
 template <typename Kernel, typename Params, typename State>
-void RunInPlace(State& left, State& right, const Params& params, float* block,
-                std::size_t frames) {
+void RunInPlace(State& left, State& right, const Params& params, float* block, std::size_t frames) {
   Kernel kernel(params, left, right);
   for (std::size_t i = 0; i < frames; ++i) {
     detail::StoreFrame(block + 2 * i, kernel.Step(detail::LoadFrame(block + 2 * i)));
@@ -54,13 +53,11 @@ PeakCoeffs DesignPeak(float frequency, float q) {
   }
   const double o = std::tan(0.5 * static_cast<double>(omega / divisor));
   const float c = static_cast<float>((1.0 - o) / (o + 1.0));
-  const float d = static_cast<float>(-static_cast<double>(std::cos(omega)) *
-                                     (static_cast<double>(c) + 1.0));
+  const float d = static_cast<float>(-static_cast<double>(std::cos(omega)) * (static_cast<double>(c) + 1.0));
   return {c, d};
 }
 
-void RunLr4(Lr4State& left, Lr4State& right, const Lr4Coeffs& coeffs, const float* in,
-            float* out, std::size_t frames) {
+void RunLr4(Lr4State& left, Lr4State& right, const Lr4Coeffs& coeffs, const float* in, float* out, std::size_t frames) {
   detail::Lr4Kernel kernel(coeffs, left, right);
   for (std::size_t i = 0; i < frames; ++i) {
     detail::StoreFrame(out + 2 * i, kernel.Step(detail::LoadFrame(in + 2 * i)));
@@ -68,18 +65,15 @@ void RunLr4(Lr4State& left, Lr4State& right, const Lr4Coeffs& coeffs, const floa
   kernel.Save(left, right);
 }
 
-void RunLowShelf(ShelfState& left, ShelfState& right, const ShelfParams& params, float* block,
-                 std::size_t frames) {
+void RunLowShelf(ShelfState& left, ShelfState& right, const ShelfParams& params, float* block, std::size_t frames) {
   RunInPlace<detail::ShelfKernel<false>>(left, right, params, block, frames);
 }
 
-void RunHighShelf(ShelfState& left, ShelfState& right, const ShelfParams& params, float* block,
-                  std::size_t frames) {
+void RunHighShelf(ShelfState& left, ShelfState& right, const ShelfParams& params, float* block, std::size_t frames) {
   RunInPlace<detail::ShelfKernel<true>>(left, right, params, block, frames);
 }
 
-void RunPeak(PeakState& left, PeakState& right, const PeakParams& params, float* block,
-             std::size_t frames) {
+void RunPeak(PeakState& left, PeakState& right, const PeakParams& params, float* block, std::size_t frames) {
   RunInPlace<detail::PeakKernel>(left, right, params, block, frames);
 }
 

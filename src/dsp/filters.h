@@ -19,16 +19,12 @@ Lr4Coeffs DesignLowPass(float fc);
 Lr4Coeffs DesignHighPass(float fc);
 
 // Two cascaded biquads with `coeffs`, from `in` to `out`; `out` may be `in`.
-void RunLr4(Lr4State& left, Lr4State& right, const Lr4Coeffs& coeffs, const float* in,
-            float* out, std::size_t frames);
+void RunLr4(Lr4State& left, Lr4State& right, const Lr4Coeffs& coeffs, const float* in, float* out, std::size_t frames);
 
-void RunLowShelf(ShelfState& left, ShelfState& right, const ShelfParams& params,
-                 float* block, std::size_t frames);
-void RunHighShelf(ShelfState& left, ShelfState& right, const ShelfParams& params,
-                  float* block, std::size_t frames);
+void RunLowShelf(ShelfState& left, ShelfState& right, const ShelfParams& params, float* block, std::size_t frames);
+void RunHighShelf(ShelfState& left, ShelfState& right, const ShelfParams& params, float* block, std::size_t frames);
 
-void RunPeak(PeakState& left, PeakState& right, const PeakParams& params, float* block,
-             std::size_t frames);
+void RunPeak(PeakState& left, PeakState& right, const PeakParams& params, float* block, std::size_t frames);
 
 // c and d of a peaking band at `frequency` Hz with quality `q`, bandwidth
 // capped at pi/1.05 near the Nyquist frequency.

@@ -17,8 +17,7 @@ namespace auralith::dsp {
 
 // Default frequency indices of profile slots 0 to 9 in the neutral set
 // (28, 63, 125, 250, 500, 1000, 2000, 4000, 8000 and 12 500 Hz).
-inline constexpr std::int32_t kNeutralBandFrequencies[kProfilePeakSlots] = {
-    0, 7, 13, 19, 25, 31, 37, 43, 49, 53};
+inline constexpr std::int32_t kNeutralBandFrequencies[kProfilePeakSlots] = {0, 7, 13, 19, 25, 31, 37, 43, 49, 53};
 
 // Writes the parameter set of `contentMode` (1 music, anything else movie)
 // into the chain, with the profile's output boost. A set holding none of the

@@ -26,8 +26,7 @@ namespace auralith::dsp::detail {
 // `above` (bit 0 left, bit 1 right), 1 for the other. Out of line (in the
 // baseline build, so both pipeline builds share it): the rare path, and the
 // power function's call would otherwise crowd the loop.
-void CompressorGains(float leftDetector, float rightDetector, int above, float exponent,
-                     float& left, float& right);
+void CompressorGains(float leftDetector, float rightDetector, int above, float exponent, float& left, float& right);
 float LinkedCompressorGain(float detector, float exponent);
 
 inline namespace AURALITH_ISA {
@@ -67,22 +66,18 @@ struct BiquadRecursion {
 class Lr4Kernel {
  public:
   Lr4Kernel(const Lr4Coeffs& c, const Lr4State& l, const Lr4State& r)
-      : first_{SplatD2(c.b0),         SplatD2(c.b1),         SplatD2(c.b2),
-               SplatD2(c.a1),         SplatD2(c.a2),         MakeD2(l.x1, r.x1),
-               MakeD2(l.x2, r.x2),    MakeD2(l.y1, r.y1),    MakeD2(l.y2, r.y2)},
-        second_{first_.b0,         first_.b1,         first_.b2,
-                first_.a1,         first_.a2,         MakeD2(l.u1, r.u1),
-                MakeD2(l.u2, r.u2), MakeD2(l.v1, r.v1), MakeD2(l.v2, r.v2)} {}
+      : first_{SplatD2(c.b0),      SplatD2(c.b1),      SplatD2(c.b2),      SplatD2(c.a1),     SplatD2(c.a2),
+               MakeD2(l.x1, r.x1), MakeD2(l.x2, r.x2), MakeD2(l.y1, r.y1), MakeD2(l.y2, r.y2)},
+        second_{first_.b0,          first_.b1,          first_.b2,          first_.a1,         first_.a2,
+                MakeD2(l.u1, r.u1), MakeD2(l.u2, r.u2), MakeD2(l.v1, r.v1), MakeD2(l.v2, r.v2)} {}
 
   F2 Step(F2 in) { return second_.Step(first_.Step(Widen(in)).wide).single; }
 
   void Save(Lr4State& l, Lr4State& r) const {
     const auto& a = first_;
     const auto& b = second_;
-    l = {Left(a.x1), Left(a.x2), Left(b.x1), Left(b.x2),
-         Left(a.y1), Left(a.y2), Left(b.y1), Left(b.y2)};
-    r = {Right(a.x1), Right(a.x2), Right(b.x1), Right(b.x2),
-         Right(a.y1), Right(a.y2), Right(b.y1), Right(b.y2)};
+    l = {Left(a.x1), Left(a.x2), Left(b.x1), Left(b.x2), Left(a.y1), Left(a.y2), Left(b.y1), Left(b.y2)};
+    r = {Right(a.x1), Right(a.x2), Right(b.x1), Right(b.x2), Right(a.y1), Right(a.y2), Right(b.y1), Right(b.y2)};
   }
 
  private:
@@ -125,8 +120,7 @@ class Lr4PairKernel {
     const D2 x1a = First(r_.x1), x2a = First(r_.x2), y1a = First(r_.y1), y2a = First(r_.y2);
     const D2 x1b = Second(r_.x1), x2b = Second(r_.x2), y1b = Second(r_.y1), y2b = Second(r_.y2);
     l = {Left(x1a), Left(x2a), Left(x1b), Left(x2b), Left(y1a), Left(y2a), Left(y1b), Left(y2b)};
-    r = {Right(x1a), Right(x2a), Right(x1b), Right(x2b),
-         Right(y1a), Right(y2a), Right(y1b), Right(y2b)};
+    r = {Right(x1a), Right(x2a), Right(x1b), Right(x2b), Right(y1a), Right(y2a), Right(y1b), Right(y2b)};
   }
 
  private:
@@ -139,8 +133,10 @@ template <bool kHigh>
 class ShelfKernel {
  public:
   ShelfKernel(const ShelfParams& p, const ShelfState& l, const ShelfState& r)
-      : cut_(p.sign < 0.0f), halfOneMinusA_(SplatD2((1.0 - p.a) * 0.5)),
-        halfOnePlusA_(SplatD2((1.0 + p.a) * 0.5)), norm_(SplatD2(p.norm)),
+      : cut_(p.sign < 0.0f),
+        halfOneMinusA_(SplatD2((1.0 - p.a) * 0.5)),
+        halfOnePlusA_(SplatD2((1.0 + p.a) * 0.5)),
+        norm_(SplatD2(p.norm)),
         s_(MakeF2(l.s, r.s)) {}
 
   F2 Step(F2 x) {
@@ -193,25 +189,16 @@ struct PeakRecursion {
 // (c + d z^-1 + z^-2) / (1 + d z^-1 + c z^-2):
 // output = (y (1 - k) + x (1 + k)) / 2, in double.
 struct PeakMix {
-  explicit PeakMix(float k)
-      : halfOneMinusK(SplatD2((1.0 - k) * 0.5)), halfOnePlusK(SplatD2((1.0 + k) * 0.5)) {}
-  F2 operator()(F2 allPass, F2 x) const {
-    return Narrow(Widen(allPass) * halfOneMinusK + Widen(x) * halfOnePlusK);
-  }
+  explicit PeakMix(float k) : halfOneMinusK(SplatD2((1.0 - k) * 0.5)), halfOnePlusK(SplatD2((1.0 + k) * 0.5)) {}
+  F2 operator()(F2 allPass, F2 x) const { return Narrow(Widen(allPass) * halfOneMinusK + Widen(x) * halfOnePlusK); }
   D2 halfOneMinusK, halfOnePlusK;
 };
 
 class PeakKernel {
  public:
   PeakKernel(const PeakParams& p, const PeakState& l, const PeakState& r)
-      : r_{SplatF2(p.c),
-           SplatF2(p.d),
-           MakeF2(l.x[0], r.x[0]),
-           MakeF2(l.x[1], r.x[1]),
-           MakeF2(l.x[2], r.x[2]),
-           MakeF2(l.y[0], r.y[0]),
-           MakeF2(l.y[1], r.y[1]),
-           MakeF2(l.y[2], r.y[2])},
+      : r_{SplatF2(p.c),           SplatF2(p.d),           MakeF2(l.x[0], r.x[0]), MakeF2(l.x[1], r.x[1]),
+           MakeF2(l.x[2], r.x[2]), MakeF2(l.y[0], r.y[0]), MakeF2(l.y[1], r.y[1]), MakeF2(l.y[2], r.y[2])},
         mix_(p.k) {}
 
   F2 Step(F2 x) { return mix_(r_.Step(x), x); }
@@ -231,13 +218,12 @@ class PeakKernel {
 // recursions run side by side.
 class PeakPairKernel {
  public:
-  PeakPairKernel(const PeakParams& first, const PeakParams& second,
-                 const std::array<PeakState, 2>& firstState,
+  PeakPairKernel(const PeakParams& first, const PeakParams& second, const std::array<PeakState, 2>& firstState,
                  const std::array<PeakState, 2>& secondState)
-      : r_{SplatPairs(first.c, second.c), SplatPairs(first.d, second.d),
+      : r_{SplatPairs(first.c, second.c),           SplatPairs(first.d, second.d),
            Pack(firstState, secondState, 0, false), Pack(firstState, secondState, 1, false),
            Pack(firstState, secondState, 2, false), Pack(firstState, secondState, 0, true),
-           Pack(firstState, secondState, 1, true), Pack(firstState, secondState, 2, true)},
+           Pack(firstState, secondState, 1, true),  Pack(firstState, secondState, 2, true)},
         halfOneMinusK_(SplatPairs((1.0 - first.k) * 0.5, (1.0 - second.k) * 0.5)),
         halfOnePlusK_(SplatPairs((1.0 + first.k) * 0.5, (1.0 + second.k) * 0.5)) {}
 
@@ -272,13 +258,12 @@ class PeakPairKernel {
   }
 
  private:
-  static F4 Pack(const std::array<PeakState, 2>& first, const std::array<PeakState, 2>& second,
-                 std::size_t i, bool output) {
+  static F4 Pack(const std::array<PeakState, 2>& first, const std::array<PeakState, 2>& second, std::size_t i,
+                 bool output) {
     const auto get = [&](const PeakState& s) { return output ? s.y[i] : s.x[i]; };
     return Combine(MakeF2(get(first[0]), get(first[1])), MakeF2(get(second[0]), get(second[1])));
   }
-  static void Unpack(F4 v, float& firstLeft, float& firstRight, float& secondLeft,
-                     float& secondRight) {
+  static void Unpack(F4 v, float& firstLeft, float& firstRight, float& secondLeft, float& secondRight) {
     firstLeft = Left(First(v));
     firstRight = Right(First(v));
     secondLeft = Left(Second(v));
@@ -291,14 +276,13 @@ class PeakPairKernel {
 
 class CompressorKernel {
  public:
-  CompressorKernel(const CompParams& p, std::int32_t linkMode, bool kiroActive, float envL,
-                   float envR)
+  CompressorKernel(const CompParams& p, std::int32_t linkMode, bool kiroActive, float envL, float envR)
       : linked_(linkMode == kLinked),
         attack_(SplatF2(p.attack)),
         release_(SplatF2(p.release)),
-        thresholdInv_(SplatF2(kiroActive ? static_cast<float>(static_cast<double>(p.thresholdInv) *
-                                                             kKiroThresholdFactor)
-                                         : p.thresholdInv)),
+        thresholdInv_(SplatF2(kiroActive
+                                  ? static_cast<float>(static_cast<double>(p.thresholdInv) * kKiroThresholdFactor)
+                                  : p.thresholdInv)),
         makeup_(SplatF2(p.makeup)),
         exponent_(static_cast<float>(1.0 / static_cast<double>(p.ratio)) - 1.0f),
         // With ratio 1 every gain is x^0 = 1: no level needs the power.
@@ -338,8 +322,10 @@ class CompressorKernel {
 class InputStageKernel {
  public:
   InputStageKernel(float attenuation, float masterGain, float noiseAmplitude, NoiseSource& noise)
-      : attenuation_(SplatF2(attenuation)), masterGain_(SplatF2(masterGain)),
-        amplitude_(SplatF2(noiseAmplitude)), noise_(noise) {}
+      : attenuation_(SplatF2(attenuation)),
+        masterGain_(SplatF2(masterGain)),
+        amplitude_(SplatF2(noiseAmplitude)),
+        noise_(noise) {}
 
   F2 Step(F2 x) {
     x = x * attenuation_;

@@ -58,7 +58,6 @@ TwoPairs<Half> operator*(TwoPairs<Half> a, TwoPairs<Half> b) {
   return {a.first * b.first, a.second * b.second};
 }
 
-
 #if AURALITH_SSE2
 
 struct F2 {
@@ -124,9 +123,7 @@ struct F4 {
 inline F4 Combine(F2 first, F2 second) { return {_mm_movelh_ps(first.v, second.v)}; }
 inline F2 First(F4 a) { return {a.v}; }
 inline F2 Second(F4 a) { return {_mm_movehl_ps(a.v, a.v)}; }
-inline F4 SplatPairs(float first, float second) {
-  return {_mm_setr_ps(first, first, second, second)};
-}
+inline F4 SplatPairs(float first, float second) { return {_mm_setr_ps(first, first, second, second)}; }
 inline F4 operator+(F4 a, F4 b) { return {_mm_add_ps(a.v, b.v)}; }
 inline F4 operator-(F4 a, F4 b) { return {_mm_sub_ps(a.v, b.v)}; }
 inline F4 operator*(F4 a, F4 b) { return {_mm_mul_ps(a.v, b.v)}; }
@@ -181,14 +178,10 @@ inline F4 SplatPairs(float first, float second) { return {SplatF2(first), SplatF
 struct D4 {
   __m256d v;
 };
-inline D4 Combine(D2 first, D2 second) {
-  return {_mm256_insertf128_pd(_mm256_castpd128_pd256(first.v), second.v, 1)};
-}
+inline D4 Combine(D2 first, D2 second) { return {_mm256_insertf128_pd(_mm256_castpd128_pd256(first.v), second.v, 1)}; }
 inline D2 First(D4 a) { return {_mm256_castpd256_pd128(a.v)}; }
 inline D2 Second(D4 a) { return {_mm256_extractf128_pd(a.v, 1)}; }
-inline D4 SplatPairs(double first, double second) {
-  return {_mm256_setr_pd(first, first, second, second)};
-}
+inline D4 SplatPairs(double first, double second) { return {_mm256_setr_pd(first, first, second, second)}; }
 inline D4 operator+(D4 a, D4 b) { return {_mm256_add_pd(a.v, b.v)}; }
 inline D4 operator-(D4 a, D4 b) { return {_mm256_sub_pd(a.v, b.v)}; }
 inline D4 operator*(D4 a, D4 b) { return {_mm256_mul_pd(a.v, b.v)}; }

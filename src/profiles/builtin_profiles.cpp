@@ -4,16 +4,14 @@
 
 namespace auralith::profiles {
 
-std::string FindBuiltinProfileFile(const std::string& name)
-{
-    for (const auto& category : kBuiltinProfileFiles) {
-        for (const char* file : category) {
-            const std::string fileName = file;
-            if (name == fileName || name + kProfileExtension == fileName)
-                return fileName;
-        }
+std::string FindBuiltinProfileFile(const std::string& name) {
+  for (const auto& category : kBuiltinProfileFiles) {
+    for (const char* file : category) {
+      const std::string fileName = file;
+      if (name == fileName || name + kProfileExtension == fileName) return fileName;
     }
-    return {};
+  }
+  return {};
 }
 
-} // namespace auralith::profiles
+}  // namespace auralith::profiles

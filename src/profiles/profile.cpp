@@ -3,102 +3,86 @@
 #include "profile_file_format.h"
 #include "profile_folder.h"
 
+#include <sys/stat.h>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <sys/stat.h>
 #include <utility>
 
 namespace auralith::profiles {
 
 namespace {
 
-bool EqualsIgnoringCase(const std::string& a, const char* b)
-{
-    std::size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return i == a.size() && !b[i];
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+  std::size_t i = 0;
+  for (; i < a.size() && b[i]; ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return i == a.size() && !b[i];
 }
 
 // Decimal text as an integer the way atoi reads it (leading digits count,
 // anything else gives 0), but clamped instead of overflowing.
-int TextToInt(const std::string& text)
-{
-    const long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
+int TextToInt(const std::string& text) {
+  const long value = std::strtol(text.c_str(), nullptr, 10);
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
 }
 
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+  void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-std::string DatabasePath(const std::string& folder)
-{
-    // Without a profile folder there is no place for the database; a bare
-    // file name would land in whatever the working folder happens to be.
-    return folder.empty() ? std::string{} : folder + kProfileDatabaseFileName;
+std::string DatabasePath(const std::string& folder) {
+  // Without a profile folder there is no place for the database; a bare
+  // file name would land in whatever the working folder happens to be.
+  return folder.empty() ? std::string{} : folder + kProfileDatabaseFileName;
 }
 
-} // namespace
+}  // namespace
 
 Profile::Profile() : Profile(ProfileFolder()) {}
 
-Profile::Profile(std::string folder)
-    : folder_(std::move(folder)), database_(DatabasePath(folder_))
-{
+Profile::Profile(std::string folder) : folder_(std::move(folder)), database_(DatabasePath(folder_)) {}
+
+void Profile::load(const std::string& path) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return;
+  // Folders, pipes and devices are not profile files (and some never end).
+  struct stat info {};
+  if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return;
+
+  ProfileParameterSet music;
+  ProfileParameterSet movie;
+  if (!ReadProfileParameters(file.get(), music, movie)) return;
+
+  const std::string displayName = ProfileDisplayName(path);
+  record_.model = displayName;
+  record_.location = path;
+  record_.imageFileName.clear();
+  if (const auto row = database_.lookup(path)) applyDatabaseRow(*row);
+  if (record_.imageFileName.empty()) record_.imageFileName = DerivedPictureName(displayName);
+
+  music_ = std::move(music);
+  movie_ = std::move(movie);
 }
 
-void Profile::load(const std::string& path)
-{
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return;
-    // Folders, pipes and devices are not profile files (and some never end).
-    struct stat info {};
-    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode))
-        return;
-
-    ProfileParameterSet music;
-    ProfileParameterSet movie;
-    if (!ReadProfileParameters(file.get(), music, movie))
-        return;
-
-    const std::string displayName = ProfileDisplayName(path);
-    record_.model = displayName;
-    record_.location = path;
-    record_.imageFileName.clear();
-    if (const auto row = database_.lookup(path))
-        applyDatabaseRow(*row);
-    if (record_.imageFileName.empty())
-        record_.imageFileName = DerivedPictureName(displayName);
-
-    music_ = std::move(music);
-    movie_ = std::move(movie);
+void Profile::applyDatabaseRow(const ProfileDatabase::Row& row) {
+  for (const auto& [column, text] : row) {
+    if (EqualsIgnoringCase(column, "mftr"))
+      record_.manufacturer = text;
+    else if (EqualsIgnoringCase(column, "model"))
+      record_.model = text;
+    else if (EqualsIgnoringCase(column, "descr"))
+      record_.description = text;
+    else if (EqualsIgnoringCase(column, "imgPath"))
+      record_.imageFileName = text;
+    else if (EqualsIgnoringCase(column, "device"))
+      record_.deviceCategoryId = TextToInt(text);
+  }
 }
 
-void Profile::applyDatabaseRow(const ProfileDatabase::Row& row)
-{
-    for (const auto& [column, text] : row) {
-        if (EqualsIgnoringCase(column, "mftr"))
-            record_.manufacturer = text;
-        else if (EqualsIgnoringCase(column, "model"))
-            record_.model = text;
-        else if (EqualsIgnoringCase(column, "descr"))
-            record_.description = text;
-        else if (EqualsIgnoringCase(column, "imgPath"))
-            record_.imageFileName = text;
-        else if (EqualsIgnoringCase(column, "device"))
-            record_.deviceCategoryId = TextToInt(text);
-    }
-}
-
-} // namespace auralith::profiles
+}  // namespace auralith::profiles

@@ -17,46 +17,43 @@ inline constexpr int kContentModeMovie = 0;
 // record, its own profile database connection and the output boost flag of
 // the category it serves.
 class Profile {
-public:
-    // Uses the profile folder of this user.
-    Profile();
-    // Uses the given profile folder (ending in "/", or empty for none).
-    explicit Profile(std::string folder);
+ public:
+  // Uses the profile folder of this user.
+  Profile();
+  // Uses the given profile folder (ending in "/", or empty for none).
+  explicit Profile(std::string folder);
 
-    // Fills the profile from a file. A file that cannot be opened or read
-    // (or is not a regular file) leaves everything as it was. The boost flag
-    // is never changed by a load.
-    void load(const std::string& path);
+  // Fills the profile from a file. A file that cannot be opened or read
+  // (or is not a regular file) leaves everything as it was. The boost flag
+  // is never changed by a load.
+  void load(const std::string& path);
 
-    ProfileParameterSet& musicSet() { return music_; }
-    ProfileParameterSet& movieSet() { return movie_; }
-    ProfileParameterSet& parameterSet(int contentMode)
-    {
-        return contentMode == kContentModeMusic ? music_ : movie_;
-    }
+  ProfileParameterSet& musicSet() { return music_; }
+  ProfileParameterSet& movieSet() { return movie_; }
+  ProfileParameterSet& parameterSet(int contentMode) { return contentMode == kContentModeMusic ? music_ : movie_; }
 
-    ProfileRecord& record() { return record_; }
-    const ProfileRecord& record() const { return record_; }
+  ProfileRecord& record() { return record_; }
+  const ProfileRecord& record() const { return record_; }
 
-    // 1 when the category's +6 dB output boost is on.
-    int boost() const { return boost_; }
-    void setBoost(int boost) { boost_ = boost; }
+  // 1 when the category's +6 dB output boost is on.
+  int boost() const { return boost_; }
+  void setBoost(int boost) { boost_ = boost; }
 
-    // Profile folder followed by the record's image file name.
-    std::string picturePath() const { return folder_ + record_.imageFileName; }
-    const std::string& folder() const { return folder_; }
+  // Profile folder followed by the record's image file name.
+  std::string picturePath() const { return folder_ + record_.imageFileName; }
+  const std::string& folder() const { return folder_; }
 
-    ProfileDatabase& database() { return database_; }
+  ProfileDatabase& database() { return database_; }
 
-private:
-    void applyDatabaseRow(const ProfileDatabase::Row& row);
+ private:
+  void applyDatabaseRow(const ProfileDatabase::Row& row);
 
-    std::string folder_;
-    ProfileParameterSet music_;
-    ProfileParameterSet movie_;
-    ProfileRecord record_;
-    ProfileDatabase database_;
-    int boost_ = 0;
+  std::string folder_;
+  ProfileParameterSet music_;
+  ProfileParameterSet movie_;
+  ProfileRecord record_;
+  ProfileDatabase database_;
+  int boost_ = 0;
 };
 
-} // namespace auralith::profiles
+}  // namespace auralith::profiles

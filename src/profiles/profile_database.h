@@ -19,38 +19,38 @@ inline constexpr const char* kProfileDatabaseFileName = "ULXProfileData";
 // failure (missing folder, unopenable or corrupt file, failing statement)
 // is silent: lookups then find no row and stores write nothing.
 class ProfileDatabase {
-public:
-    // Column name and column text, in the table's column order.
-    using Row = std::vector<std::pair<std::string, std::string>>;
+ public:
+  // Column name and column text, in the table's column order.
+  using Row = std::vector<std::pair<std::string, std::string>>;
 
-    // A connection that is not open: finds nothing, stores nothing.
-    ProfileDatabase() = default;
-    // Opens (creating when needed) the database file and its table.
-    explicit ProfileDatabase(const std::string& filePath);
-    ~ProfileDatabase();
+  // A connection that is not open: finds nothing, stores nothing.
+  ProfileDatabase() = default;
+  // Opens (creating when needed) the database file and its table.
+  explicit ProfileDatabase(const std::string& filePath);
+  ~ProfileDatabase();
 
-    ProfileDatabase(ProfileDatabase&& other) noexcept;
-    ProfileDatabase& operator=(ProfileDatabase&& other) noexcept;
-    ProfileDatabase(const ProfileDatabase&) = delete;
-    ProfileDatabase& operator=(const ProfileDatabase&) = delete;
+  ProfileDatabase(ProfileDatabase&& other) noexcept;
+  ProfileDatabase& operator=(ProfileDatabase&& other) noexcept;
+  ProfileDatabase(const ProfileDatabase&) = delete;
+  ProfileDatabase& operator=(const ProfileDatabase&) = delete;
 
-    bool isOpen() const { return db_ != nullptr; }
+  bool isOpen() const { return db_ != nullptr; }
 
-    // The first row whose "dataPath" equals the path, or none.
-    std::optional<Row> lookup(const std::string& dataPath) const;
+  // The first row whose "dataPath" equals the path, or none.
+  std::optional<Row> lookup(const std::string& dataPath) const;
 
-    // Makes the one row for the path hold the record's device category id,
-    // manufacturer, model, description and image file name. Returns whether
-    // the row was written.
-    bool store(const std::string& dataPath, const ProfileRecord& record);
+  // Makes the one row for the path hold the record's device category id,
+  // manufacturer, model, description and image file name. Returns whether
+  // the row was written.
+  bool store(const std::string& dataPath, const ProfileRecord& record);
 
-private:
-    enum class Presence { Absent, Present, Unknown };
-    Presence rowPresence(const std::string& dataPath) const;
-    bool execute(const char* sql) const;
-    void close();
+ private:
+  enum class Presence { Absent, Present, Unknown };
+  Presence rowPresence(const std::string& dataPath) const;
+  bool execute(const char* sql) const;
+  void close();
 
-    sqlite3* db_ = nullptr;
+  sqlite3* db_ = nullptr;
 };
 
-} // namespace auralith::profiles
+}  // namespace auralith::profiles

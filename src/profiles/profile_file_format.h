@@ -33,4 +33,4 @@ std::string ProfileDisplayName(const std::string& path);
 // "Varrow Laptop" -> "Varrow_Laptop.png": every space becomes "_".
 std::string DerivedPictureName(const std::string& displayName);
 
-} // namespace auralith::profiles
+}  // namespace auralith::profiles

@@ -15,4 +15,4 @@ inline constexpr const char* kProfileFolderEnv = "AURALITH_PROFILE_DIR";
 // found. Resolved afresh on every call; the folder is never created here.
 std::string ProfileFolder();
 
-} // namespace auralith::profiles
+}  // namespace auralith::profiles

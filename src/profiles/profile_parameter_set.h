@@ -9,19 +9,19 @@ namespace auralith::profiles {
 // number that is absent inserts it with 0.0, so a parameter a file did not
 // define reads as 0.0 (and from then on is part of the set).
 class ProfileParameterSet {
-public:
-    float& operator[](int32_t number) { return values_[number]; }
+ public:
+  float& operator[](int32_t number) { return values_[number]; }
 
-    // Looks without inserting; the mapping needs it to tell an empty set
-    // from one whose parameters happen to be 0.
-    bool contains(int32_t number) const { return values_.contains(number); }
-    bool empty() const { return values_.empty(); }
-    std::size_t size() const { return values_.size(); }
+  // Looks without inserting; the mapping needs it to tell an empty set
+  // from one whose parameters happen to be 0.
+  bool contains(int32_t number) const { return values_.contains(number); }
+  bool empty() const { return values_.empty(); }
+  std::size_t size() const { return values_.size(); }
 
-    void clear() { values_.clear(); }
+  void clear() { values_.clear(); }
 
-private:
-    std::unordered_map<int32_t, float> values_;
+ private:
+  std::unordered_map<int32_t, float> values_;
 };
 
-} // namespace auralith::profiles
+}  // namespace auralith::profiles

@@ -149,9 +149,8 @@ HttpResponse SendRequest(const HttpRequest& request, const HttpOptions& options)
   networkRequest.setHeader(QNetworkRequest::UserAgentHeader, options.userAgent);
   for (const auto& [name, value] : request.headers) networkRequest.setRawHeader(name, value);
 
-  QNetworkReply* reply = request.method == HttpRequest::Method::Post
-                             ? manager.post(networkRequest, request.body)
-                             : manager.get(networkRequest);
+  QNetworkReply* reply = request.method == HttpRequest::Method::Post ? manager.post(networkRequest, request.body)
+                                                                     : manager.get(networkRequest);
   std::unique_ptr<QNetworkReply> owner(reply);
   ReplyWatch watch(*reply, options, request.maxBodyBytes);
   switch (watch.Wait()) {

@@ -71,8 +71,7 @@ struct HttpResponse {
 // or oversized reply. Every other outcome is a status.
 class NetworkError : public std::runtime_error {
  public:
-  explicit NetworkError(const QString& message)
-      : std::runtime_error(message.toStdString()), message_(message) {}
+  explicit NetworkError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
   const QString& message() const { return message_; }
 
  private:

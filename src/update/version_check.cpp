@@ -38,8 +38,7 @@ VersionCheckResult Check(const VersionCheckOptions& options) {
   try {
     response = net::SendRequest(request, options.http);
   } catch (const net::NetworkError& error) {
-    const QString text =
-        error.message().isEmpty() ? QStringLiteral("No error message is available.") : error.message();
+    const QString text = error.message().isEmpty() ? QStringLiteral("No error message is available.") : error.message();
     if (options.reportError) options.reportError(text);
     app::WriteLog(text);
     result.failure = text;
@@ -54,10 +53,8 @@ VersionCheckResult Check(const VersionCheckOptions& options) {
   app::WriteLog(QString::fromUtf8(body));
   // Published texts often carry a line break or blanks around the number.
   result.publishedVersion = FindElementText(body, QString::fromLatin1(kVersionElement)).trimmed();
-  result.newVersion = !result.publishedVersion.isEmpty() &&
-                              result.publishedVersion != QLatin1StringView(kOwnVersionString)
-                          ? 1
-                          : 0;
+  result.newVersion =
+      !result.publishedVersion.isEmpty() && result.publishedVersion != QLatin1StringView(kOwnVersionString) ? 1 : 0;
   return result;
 }
 

@@ -38,7 +38,7 @@ class XmlNodeReader {
   QXmlStreamReader xml_;
   QString value_;
   QString error_;
-  bool pending_ = false;  // a token pulled ahead while joining text
+  bool pending_ = false;     // a token pulled ahead while joining text
   qint64 startOffset_ = -1;  // where the latest element start ended
   bool afterStart_ = false;
 };

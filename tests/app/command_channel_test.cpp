@@ -5,11 +5,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QFile>
 #include <QtEndian>
 
 #include <atomic>
@@ -36,8 +36,7 @@ class CommandChannelTest : public ::testing::Test {
   static T Serve(std::future<T>& done, int limitMs = 5000) {
     QElapsedTimer clock;
     clock.start();
-    while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready &&
-           clock.elapsed() < limitMs)
+    while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready && clock.elapsed() < limitMs)
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return done.get();
   }
@@ -94,11 +93,8 @@ TEST_F(CommandChannelTest, MalformedMessagesAreIgnored) {
   CommandServer server([&](int code) { received.push_back(code); });
   ASSERT_TRUE(server.Listen(SocketPath()));
   const QByteArray malformed[] = {
-      QByteArray("hello world"),
-      CommandRequestFrame(0),
-      CommandRequestFrame(13),
-      CommandRequestFrame(-1),
-      QByteArray("XXXX\x09\0\0\0", 8),
+      QByteArray("hello world"), CommandRequestFrame(0),          CommandRequestFrame(13),
+      CommandRequestFrame(-1),   QByteArray("XXXX\x09\0\0\0", 8),
   };
   for (const QByteArray& bytes : malformed) {
     auto reply = SendRaw(bytes);
@@ -149,8 +145,7 @@ TEST_F(CommandChannelTest, AStaleSocketOfACrashedInstanceIsReplaced) {
   std::vector<int> received;
   CommandServer server([&](int code) { received.push_back(code); });
   ASSERT_TRUE(server.Listen(SocketPath()));
-  auto sent = std::async(std::launch::async,
-                         [&] { return SendCommand(SocketPath(), kCommandDesktop, 3000); });
+  auto sent = std::async(std::launch::async, [&] { return SendCommand(SocketPath(), kCommandDesktop, 3000); });
   EXPECT_EQ(Serve(sent), SendResult::kDelivered);
   EXPECT_EQ(received, std::vector<int>{kCommandDesktop});
 }

@@ -13,8 +13,7 @@ TEST(UrlCommandTest, EveryVerbSelectsItsCode) {
   const char* verbs[] = {"preferences", "ulx_on",     "ulx_off", "music",  "movies",    "built-in",
                          "desktop",     "headphones", "quit",    "launch", "show_icon", "hide_icon"};
   for (int code = 1; code <= 12; ++code) {
-    EXPECT_EQ(Parse({QStringLiteral("halvorn-ulx://") + verbs[code - 1]}).pendingCommand, code)
-        << verbs[code - 1];
+    EXPECT_EQ(Parse({QStringLiteral("halvorn-ulx://") + verbs[code - 1]}).pendingCommand, code) << verbs[code - 1];
   }
 }
 

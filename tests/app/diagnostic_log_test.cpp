@@ -50,8 +50,7 @@ class DiagnosticLogTest : public ::testing::Test {
 
   // A line of the log without its time stamp; empty when it has none.
   static QString Message(const QString& line) {
-    static const QRegularExpression stamped(
-        QStringLiteral(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d (.*)$)"));
+    static const QRegularExpression stamped(QStringLiteral(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d (.*)$)"));
     const QRegularExpressionMatch match = stamped.match(line);
     return match.hasMatch() ? match.captured(1) : QString();
   }
@@ -163,9 +162,7 @@ TEST_F(DiagnosticLogTest, TheDesktopIsTheXdgDesktopFolderElseHome) {
 }
 
 TEST_F(DiagnosticLogTest, TheTimeStampFollowsTheLocale) {
-  EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d$)"))
-                  .match(LogTimeStamp())
-                  .hasMatch())
+  EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d$)")).match(LogTimeStamp()).hasMatch())
       << LogTimeStamp().toStdString();
 }
 

@@ -69,8 +69,10 @@ class SoundServerOverride {
     setenv("PULSE_SERVER", server.toLocal8Bit().constData(), 1);
   }
   ~SoundServerOverride() {
-    if (saved_) setenv("PULSE_SERVER", saved_->c_str(), 1);
-    else unsetenv("PULSE_SERVER");
+    if (saved_)
+      setenv("PULSE_SERVER", saved_->c_str(), 1);
+    else
+      unsetenv("PULSE_SERVER");
   }
 
  private:

@@ -1,5 +1,5 @@
-#include "app/settings_keys.h"
 #include "app/settings_store.h"
+#include "app/settings_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -107,17 +107,19 @@ TEST_F(SettingsStoreTest, ReadsWhatAnotherProgramWroteSinceTheLastRead) {
 }
 
 TEST_F(SettingsStoreTest, AHandEditedFileIsRead) {
-  WriteRaw("\xef\xbb\xbf; edited by hand\r\n[Other]\r\nmodeKey=0\r\n\r\n[Settings]\r\n"
-           "# the headphones\r\n  modeKey = 1 \r\nhpOutputKey=USB Headset\r\n");
+  WriteRaw(
+      "\xef\xbb\xbf; edited by hand\r\n[Other]\r\nmodeKey=0\r\n\r\n[Settings]\r\n"
+      "# the headphones\r\n  modeKey = 1 \r\nhpOutputKey=USB Headset\r\n");
   SettingsStore store = Store();
   EXPECT_EQ(store.GetProfileInt(settingsSection, modeKey, modeKeyDefault), 1);
   EXPECT_EQ(store.GetProfileString(settingsSection, hpOutputKey), "USB Headset");
 }
 
 TEST_F(SettingsStoreTest, AValueOfTheWrongTypeReadsAsTheCallersDefault) {
-  WriteRaw("[Settings]\nisVisibleKey=yes\nmodeKey=4294967297\nmusicKey=1x\n"
-           "builtinEqKey=not bytes\nbiOutputKey=@ByteArray(abc)\nhpOutputKey=a, b\n"
-           "headphoneKiroKey=\" 1 \"\n");
+  WriteRaw(
+      "[Settings]\nisVisibleKey=yes\nmodeKey=4294967297\nmusicKey=1x\n"
+      "builtinEqKey=not bytes\nbiOutputKey=@ByteArray(abc)\nhpOutputKey=a, b\n"
+      "headphoneKiroKey=\" 1 \"\n");
   SettingsStore store = Store();
   EXPECT_EQ(store.GetProfileInt(settingsSection, isVisibleKey, isVisibleKeyFirstRun), -1);
   EXPECT_EQ(store.GetProfileInt(settingsSection, modeKey, modeKeyDefault), 2);
@@ -132,8 +134,7 @@ TEST_F(SettingsStoreTest, EqualizerRecordsOfAnotherLengthReadAsAbsent) {
   SettingsStore store = Store();
   for (const qsizetype length : {qsizetype{0}, qsizetype{4}, qsizetype{31}, qsizetype{40}}) {
     ASSERT_TRUE(store.WriteProfileBinary(settingsSection, headphoneEqKey, QByteArray(length, 'a')));
-    EXPECT_FALSE(store.GetProfileBinary(settingsSection, headphoneEqKey, userEqRecordSize))
-        << length << " bytes";
+    EXPECT_FALSE(store.GetProfileBinary(settingsSection, headphoneEqKey, userEqRecordSize)) << length << " bytes";
     EXPECT_EQ(store.GetProfileBinary(settingsSection, headphoneEqKey)->size(), length);
   }
   QByteArray record(userEqRecordSize, '\0');

@@ -24,8 +24,7 @@ class StartupTest : public ::testing::Test {
     ASSERT_TRUE(folder_.isValid());
     for (const char* sub : {"runtime", "config", "home/Desktop"})
       ASSERT_TRUE(QDir().mkpath(folder_.path() + "/" + sub));
-    QFile::setPermissions(folder_.path() + "/runtime",
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(folder_.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   }
 
   void TearDown() override {
@@ -50,8 +49,7 @@ class StartupTest : public ::testing::Test {
     return environment;
   }
 
-  QProcess* Start(const QStringList& arguments,
-                  const QProcessEnvironment& environment) {
+  QProcess* Start(const QStringList& arguments, const QProcessEnvironment& environment) {
     running_.push_back(std::make_unique<QProcess>());
     QProcess* process = running_.back().get();
     process->setProcessEnvironment(environment);
@@ -111,8 +109,7 @@ TEST_F(StartupTest, QuitShutsTheRunningInstanceDown) {
   EXPECT_EQ(Run({"halvorn-ulx://quit"}), 0);
   ASSERT_TRUE(first->waitForFinished(5000));
   EXPECT_EQ(first->exitCode(), 0);
-  EXPECT_EQ(Record(), (QStringList{"started pending=0 mode=0 host=profiles.auralith.example",
-                                   "command 9", "ended"}));
+  EXPECT_EQ(Record(), (QStringList{"started pending=0 mode=0 host=profiles.auralith.example", "command 9", "ended"}));
 }
 
 TEST_F(StartupTest, LaunchReachesTheRunningInstanceAndChangesNothing) {

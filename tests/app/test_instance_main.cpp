@@ -60,7 +60,6 @@ int main(int argc, char** argv) {
   const int forwardMs = qEnvironmentVariableIntValue("AURALITH_TEST_FORWARD_MS", &ok);
   if (ok) options.forwardTimeoutMs = forwardMs;
   AUlxApp app(
-      argc, argv, nullptr,
-      [](AUlxApp& self) { return std::make_unique<RecordingMainWindow>(self); }, options);
+      argc, argv, nullptr, [](AUlxApp& self) { return std::make_unique<RecordingMainWindow>(self); }, options);
   return app.InitInstance();
 }

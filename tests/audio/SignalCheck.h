@@ -33,9 +33,9 @@ inline Collected CollectBlocks(VtDevice& device, uint32_t& offset, std::chrono::
 // came through: frames that are not silence must be counter frames, each
 // the successor of the one before.
 struct CounterCheck {
-  size_t frames = 0;       // counter frames seen
-  size_t broken = 0;       // frames that are neither silence nor a counter frame
-  size_t jumps = 0;        // places where a frame did not follow its predecessor
+  size_t frames = 0;  // counter frames seen
+  size_t broken = 0;  // frames that are neither silence nor a counter frame
+  size_t jumps = 0;   // places where a frame did not follow its predecessor
 };
 
 inline CounterCheck CheckCounter(const std::vector<int16_t>& samples, size_t fromFrame = 0) {

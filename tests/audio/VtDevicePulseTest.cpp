@@ -59,7 +59,8 @@ TEST_F(VtDevicePulse, WhatAProgramPlaysArrivesInTheRingBitForBit) {
   if (check.jumps > 0) {
     EXPECT_LE(check.jumps, 2u);
     EXPECT_NE(daemon->Log().find("moved"), std::string::npos)
-        << check.jumps << " jumps without a correction by the daemon:\n" << daemon->Log();
+        << check.jumps << " jumps without a correction by the daemon:\n"
+        << daemon->Log();
   }
   EXPECT_GE(check.frames, frames * 97 / 100) << daemon->Log();
 }

@@ -16,10 +16,10 @@
 namespace auralith {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::Answer;
 using testing::FakeDriver;
 using testing::FakeReply;
+using ::testing::HasSubstr;
 using testing::MemoryFile;
 using testing::PositionAnswer;
 using testing::TransportAnswer;
@@ -78,11 +78,16 @@ TEST_F(DriverFolder, NamesTheDefaultFolderAfterTheInterfaceClass) {
 }
 
 TEST_F(DriverFolder, FindsNoInterfaceAmongOtherFilesAndDeadSockets) {
-  { FILE* f = std::fopen((dir + "/0-not-a-socket").c_str(), "w"); std::fclose(f); }
+  {
+    FILE* f = std::fopen((dir + "/0-not-a-socket").c_str(), "w");
+    std::fclose(f);
+  }
   // A daemon killed outright leaves its socket behind.
-  { testing::Ulxd stale(dir, {"--tone", "1000", "--interface-name", "1-stale"});
+  {
+    testing::Ulxd stale(dir, {"--tone", "1000", "--interface-name", "1-stale"});
     ASSERT_TRUE(stale.WaitReady("1-stale"));
-    stale.Kill(); }
+    stale.Kill();
+  }
   std::unique_ptr<VtDevice> device;
   EXPECT_EQ(Find(device), "SetupDiGetClassDevs failed\n");
   EXPECT_FALSE(device);
@@ -107,7 +112,10 @@ TEST_F(DriverFolder, UsesOnlyTheFirstPresentInterfaceInNameOrder) {
 TEST_F(DriverFolder, ReportsAnInterfacePathTooLongToOpen) {
   std::string deep = dir + "/" + std::string(100, 'x');
   std::unique_ptr<VtDevice> device;
-  { FILE* f = std::fopen(deep.c_str(), "w"); std::fclose(f); }  // not a socket: ignored
+  {
+    FILE* f = std::fopen(deep.c_str(), "w");
+    std::fclose(f);
+  }  // not a socket: ignored
   EXPECT_EQ(Find(device), "SetupDiGetClassDevs failed\n");
   ::unlink(deep.c_str());
   // A socket with such a path cannot be made here; make one with a short
@@ -155,11 +163,15 @@ int OpenWith(const std::string& dir, FakeDriver::Script script, std::unique_ptr<
 TEST_F(DriverFolder, OpenMapsTheRingTheDriverHandsOver) {
   int ringFd = MemoryFile(8192);
   std::unique_ptr<VtDevice> device;
-  ASSERT_EQ(OpenWith(dir, [&](uint32_t code, const std::vector<uint8_t>& body) {
-    EXPECT_EQ(code, ulx::IOCTL_VT_OPEN_TRANSPORT);
-    EXPECT_EQ(body, std::vector<uint8_t>(16, 0));  // the last 4 bytes 0
-    return TransportAnswer(8192, ringFd);
-  }, &device), 1);
+  ASSERT_EQ(OpenWith(
+                dir,
+                [&](uint32_t code, const std::vector<uint8_t>& body) {
+                  EXPECT_EQ(code, ulx::IOCTL_VT_OPEN_TRANSPORT);
+                  EXPECT_EQ(body, std::vector<uint8_t>(16, 0));  // the last 4 bytes 0
+                  return TransportAnswer(8192, ringFd);
+                },
+                &device),
+            1);
   EXPECT_EQ(device->RingSize(), 8192u);
   ASSERT_NE(device->RingBase(), nullptr);
   EXPECT_NE(reinterpret_cast<uintptr_t>(device->RingBase()), 0xDEADBEEF0000u);
@@ -180,11 +192,11 @@ TEST_F(DriverFolder, OpenRefusesARingTheAudioThreadCouldNotUse) {
   auto ring = [](uint32_t size, size_t memory) {
     return [=](uint32_t, const std::vector<uint8_t>&) { return TransportAnswer(size, MemoryFile(memory)); };
   };
-  EXPECT_EQ(OpenWith(dir, ring(0, 4096)), 0);          // would divide by zero
-  EXPECT_EQ(OpenWith(dir, ring(2, 4096)), 0);          // not one frame
-  EXPECT_EQ(OpenWith(dir, ring(4098, 8192)), 0);       // frames split at the end
-  EXPECT_EQ(OpenWith(dir, ring(1 << 20, 4096)), 0);    // more than its memory
-  EXPECT_EQ(OpenWith(dir, ring(4, 4)), 1);             // the smallest usable ring
+  EXPECT_EQ(OpenWith(dir, ring(0, 4096)), 0);        // would divide by zero
+  EXPECT_EQ(OpenWith(dir, ring(2, 4096)), 0);        // not one frame
+  EXPECT_EQ(OpenWith(dir, ring(4098, 8192)), 0);     // frames split at the end
+  EXPECT_EQ(OpenWith(dir, ring(1 << 20, 4096)), 0);  // more than its memory
+  EXPECT_EQ(OpenWith(dir, ring(4, 4)), 1);           // the smallest usable ring
 }
 
 TEST_F(DriverFolder, OpenFailsOnAFailedOrGarbledTransportReply) {
@@ -192,26 +204,31 @@ TEST_F(DriverFolder, OpenFailsOnAFailedOrGarbledTransportReply) {
   // No ring passed with the reply.
   EXPECT_EQ(OpenWith(dir, [](uint32_t, const std::vector<uint8_t>&) { return TransportAnswer(4096, -1); }), 0);
   // A ring but a failure status.
-  EXPECT_EQ(OpenWith(dir, [](uint32_t, const std::vector<uint8_t>&) {
-    FakeReply reply = TransportAnswer(4096, MemoryFile(4096));
-    reply.bytes[0] = 1;
-    return reply;
-  }), 0);
+  EXPECT_EQ(OpenWith(dir,
+                     [](uint32_t, const std::vector<uint8_t>&) {
+                       FakeReply reply = TransportAnswer(4096, MemoryFile(4096));
+                       reply.bytes[0] = 1;
+                       return reply;
+                     }),
+            0);
   // A record of the wrong length.
-  EXPECT_EQ(OpenWith(dir, [](uint32_t, const std::vector<uint8_t>&) {
-    return Answer(0, std::vector<uint8_t>(12, 0));
-  }), 0);
+  EXPECT_EQ(OpenWith(dir, [](uint32_t, const std::vector<uint8_t>&) { return Answer(0, std::vector<uint8_t>(12, 0)); }),
+            0);
   // Bytes that are no reply at all, then nothing.
-  EXPECT_EQ(OpenWith(dir, [](uint32_t, const std::vector<uint8_t>&) {
-    FakeReply reply;
-    reply.bytes = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3};
-    return reply;
-  }), 0);
-  EXPECT_EQ(OpenWith(dir, [](uint32_t, const std::vector<uint8_t>&) {
-    FakeReply reply;
-    reply.hangUp = true;
-    return reply;
-  }), 0);
+  EXPECT_EQ(OpenWith(dir,
+                     [](uint32_t, const std::vector<uint8_t>&) {
+                       FakeReply reply;
+                       reply.bytes = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3};
+                       return reply;
+                     }),
+            0);
+  EXPECT_EQ(OpenWith(dir,
+                     [](uint32_t, const std::vector<uint8_t>&) {
+                       FakeReply reply;
+                       reply.hangUp = true;
+                       return reply;
+                     }),
+            0);
 }
 
 class Exchange : public DriverFolder {

@@ -6,17 +6,17 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <algorithm>
 #include <thread>
 #include <vector>
 
+#include "VtDevice.h"
 #include "audio_thread.h"
 #include "default_output.h"
 #include "header_queue.h"
-#include "VtDevice.h"
 #include "output_devices.h"
 #include "realtime.h"
 #include "wake_event.h"
@@ -54,13 +54,12 @@ TEST(FindOutputDevice, MatchesASubstringOfTheProductName) {
   EXPECT_EQ(FindOutputDevice(OutputDeviceList(), ""), -1);
 }
 
-TEST(FindOutputDevice, TheEmptyNameIsTheFirstEntry) {
-  EXPECT_EQ(FindOutputDevice(Devices({"A", "B"}), ""), 0);
-}
+TEST(FindOutputDevice, TheEmptyNameIsTheFirstEntry) { EXPECT_EQ(FindOutputDevice(Devices({"A", "B"}), ""), 0); }
 
 TEST(FindOutputDevice, TheShortKeyFindsANameCutAt31Characters) {
   // Stored in full elsewhere; listed here cut short after the "(".
-  OutputDeviceList list = Devices({"Speakers (Built-in Audio)", ProductName("Line Out (Realtek High Definition Audio)").c_str()});
+  OutputDeviceList list =
+      Devices({"Speakers (Built-in Audio)", ProductName("Line Out (Realtek High Definition Audio)").c_str()});
   EXPECT_EQ(FindOutputDevice(list, "Realtek High Definition Audio"), 1);
   EXPECT_EQ(FindOutputDevice(list, "Realtek High Dolby"), 1) << "only the first 13 characters count";
   EXPECT_EQ(FindOutputDevice(list, "Realtek Low"), -1);

@@ -51,8 +51,8 @@ class TestSink {
   // Playback streams on this sink.
   int Streams() const {
     const std::string index = testing::Run("pactl list short sinks | awk '$2 == \"" + name_ + "\" {print $1}'");
-    const std::string count = testing::Run("pactl list short sink-inputs | awk '$2 == " +
-                                           index.substr(0, index.find('\n')) + "' | wc -l");
+    const std::string count =
+        testing::Run("pactl list short sink-inputs | awk '$2 == " + index.substr(0, index.find('\n')) + "' | wc -l");
     return std::atoi(count.c_str());
   }
   int VolumePercent() const {
@@ -240,7 +240,8 @@ class Engine : public OnSoundServer {
     dsp::FreeDsp(*processing);
   }
   AudioEngine& MakeEngine() {
-    engine = std::make_unique<AudioEngine>(messages, [this](int) { return storedName; }, *processing);
+    engine = std::make_unique<AudioEngine>(
+        messages, [this](int) { return storedName; }, *processing);
     return *engine;
   }
 

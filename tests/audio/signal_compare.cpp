@@ -21,7 +21,7 @@
 namespace {
 
 constexpr int kOnsetLevel = 64;
-constexpr long kSearch = 4410;           // samples either side of the onset guess
+constexpr long kSearch = 4410;  // samples either side of the onset guess
 constexpr long kCorrelationFrames = 22050;
 constexpr double kRequiredShare = 0.999;
 

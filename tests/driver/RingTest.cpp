@@ -25,7 +25,7 @@ std::vector<uint8_t> Bytes(size_t n, uint8_t first) {
 TEST(RingWriter, WrapsAtTheEndAndKeepsTheGuardAheadZero) {
   std::vector<uint8_t> ring(32, 0);
   RingWriter writer(ring.data(), 32, 8);
-  std::fill(ring.begin(), ring.end(), 0xEE);  // old audio from a lap before
+  std::fill(ring.begin(), ring.end(), 0xEE);     // old audio from a lap before
   std::fill(ring.begin(), ring.begin() + 8, 0);  // the guard in place at the start
   auto chunk = Bytes(12, 1);
   writer.Write(chunk.data(), chunk.size());
@@ -90,9 +90,7 @@ TEST_F(ReadPolicyTest, FirstExchangeStartsOneBlockBehindTheWriter) {
   EXPECT_EQ(policy.Delay(), kTargetDelayBytes);
 }
 
-TEST_F(ReadPolicyTest, FirstExchangeNearTheStartWrapsBackward) {
-  EXPECT_EQ(Align(400), kSize - kBlockBytes + 400);
-}
+TEST_F(ReadPolicyTest, FirstExchangeNearTheStartWrapsBackward) { EXPECT_EQ(Align(400), kSize - kBlockBytes + 400); }
 
 TEST_F(ReadPolicyTest, AReaderThatKeepsUpKeepsItsOwnOffset) {
   uint32_t r = Align(5 * kBlockBytes);

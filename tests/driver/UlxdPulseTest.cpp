@@ -42,7 +42,7 @@ TEST_F(UlxdPulseTest, OffersAnAuralithSinkWhileItRunsAndRemovesItAtTheEnd) {
 
   EXPECT_EQ(daemon.Stop(), 0);
   EXPECT_TRUE(testing::SinkDescription(sink).empty()) << "the sink outlived the daemon";
-  struct stat st{};
+  struct stat st {};
   EXPECT_NE(::lstat(daemon.SocketPath().c_str(), &st), 0);
 }
 

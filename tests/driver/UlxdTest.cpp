@@ -127,7 +127,7 @@ class UlxdTest : public ::testing::Test {
 TEST_F(UlxdTest, OffersAnInterfaceWhoseRingFillsWithTheFeedInRealTime) {
   Ulxd daemon(dir, {"--tone", "1000@-6"});
   ASSERT_TRUE(daemon.WaitReady()) << daemon.Log();
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::lstat(daemon.SocketPath().c_str(), &st), 0);
   EXPECT_TRUE(S_ISSOCK(st.st_mode));
   EXPECT_TRUE(IsRunningUlxd(daemon.Pid()));
@@ -236,7 +236,7 @@ TEST_F(UlxdTest, RefusesASecondDaemonOnTheSameInterfaceAndReplacesAStaleOne) {
     EXPECT_TRUE(first.WaitReady("ulx0", 500));
     first.Kill();  // leaves its socket behind
   }
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::lstat((dir + "/ulx0").c_str(), &st), 0);
   Ulxd next(dir, {"--tone", "1000"});
   EXPECT_TRUE(next.WaitReady()) << next.Log();
@@ -244,10 +244,13 @@ TEST_F(UlxdTest, RefusesASecondDaemonOnTheSameInterfaceAndReplacesAStaleOne) {
 
 TEST_F(UlxdTest, LeavesAFileOfAnotherKindAlone) {
   ::mkdir(dir.c_str(), 0700);
-  { FILE* f = std::fopen((dir + "/ulx0").c_str(), "w"); std::fclose(f); }
+  {
+    FILE* f = std::fopen((dir + "/ulx0").c_str(), "w");
+    std::fclose(f);
+  }
   Ulxd daemon(dir, {"--tone", "1000"});
   EXPECT_EQ(daemon.WaitExit(5000), 1);
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::lstat((dir + "/ulx0").c_str(), &st), 0);
   EXPECT_TRUE(S_ISREG(st.st_mode));
 }

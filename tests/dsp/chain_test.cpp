@@ -45,18 +45,16 @@ TEST(FloatToPcm, ClipsRoundsAndConvertsEverySample) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   // 13 samples: not a multiple of 8, so the tail takes the scalar path.
-  const std::vector<float> in = {1.0f, 2.0f, -1.0f, 0.5f, quarterStep, nan, -inf, inf,
-                                 0.5f / 32768, 1.5f / 32768, 2.5f / 32768, -0.5f, nan};
-  const std::vector<std::int16_t> expected = {32394, 32394, -32394, 16384, 0, 0, -32394,
-                                              32394, 0, 2, 2, -16384, 0};
+  const std::vector<float> in = {1.0f, 2.0f,         -1.0f,        0.5f,         quarterStep, nan, -inf,
+                                 inf,  0.5f / 32768, 1.5f / 32768, 2.5f / 32768, -0.5f,       nan};
+  const std::vector<std::int16_t> expected = {32394, 32394, -32394, 16384, 0, 0, -32394, 32394, 0, 2, 2, -16384, 0};
   EXPECT_EQ(ToPcm(in), expected);
   // Both paths agree on every value.
   for (std::size_t shift = 1; shift < 8; ++shift) {
     std::vector<float> shifted(shift, 0.0f);
     shifted.insert(shifted.end(), in.begin(), in.end());
     const std::vector<std::int16_t> out = ToPcm(shifted);
-    EXPECT_EQ(std::vector<std::int16_t>(out.begin() + static_cast<std::ptrdiff_t>(shift), out.end()),
-              expected)
+    EXPECT_EQ(std::vector<std::int16_t>(out.begin() + static_cast<std::ptrdiff_t>(shift), out.end()), expected)
         << shift;
   }
 }
@@ -206,9 +204,8 @@ TEST_F(ChainTest, MatchesTheReferenceBitForBit) {
       std::vector<float> block = testing::MusicLike(frames, rng), expected = block;
       ProcessBlock(*state, block.data(), frames);
       reference.Process(p, kiro, dither, expected.data(), frames);
-      ASSERT_EQ(FirstDifference(block, expected), -1)
-          << "run " << run << " block " << blockIndex << " layout " << p.dynamicsMode
-          << (state->useAvx ? " (AVX)" : " (SSE2)");
+      ASSERT_EQ(FirstDifference(block, expected), -1) << "run " << run << " block " << blockIndex << " layout "
+                                                      << p.dynamicsMode << (state->useAvx ? " (AVX)" : " (SSE2)");
       ASSERT_EQ(state->frameCount, static_cast<std::int32_t>(frames));
       if (p.dynamicsMode == kThreeBand) {
         const std::vector<float> low(state->lowBand.get(), state->lowBand.get() + 2 * frames);

@@ -51,8 +51,7 @@ TEST(ParamHandover, ReaderAlwaysSeesOneWholeSetAndNeverGoesBack) {
 TEST(ConcurrentProcessing, ParametersAndFlagsChangeWhileBlocksRun) {
   auto state = testing::MakeState();
   std::mt19937 rng(8);
-  const DspParams sets[2] = {testing::RandomParams(state->tables, rng),
-                             testing::NeutralParams(state->tables)};
+  const DspParams sets[2] = {testing::RandomParams(state->tables, rng), testing::NeutralParams(state->tables)};
   state->params = sets[0];
   PublishParams(*state);
   std::atomic<bool> done{false};

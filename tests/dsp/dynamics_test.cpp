@@ -15,8 +15,7 @@ class DynamicsTest : public ::testing::Test {
 
   // Runs a steady level through a compressor and returns the last output
   // frame; `left`/`right` are the input levels.
-  static std::pair<float, float> Steady(const CompParams& p, std::int32_t link, bool kiro,
-                                        float left, float right) {
+  static std::pair<float, float> Steady(const CompParams& p, std::int32_t link, bool kiro, float left, float right) {
     std::vector<float> block(2 * 20000);
     for (std::size_t i = 0; i < 20000; ++i) {
       block[2 * i] = left;
@@ -49,8 +48,7 @@ TEST_F(DynamicsTest, Ratio800HoldsTheLevelJustAboveThreshold) {
 }
 
 TEST_F(DynamicsTest, LevelExactlyAtThresholdIsNotCompressed) {
-  const CompParams p = testing::Compressor(t_, kThresholdFullScaleIndex, 5, 0, 0,
-                                           kOutputGainUnityIndex);
+  const CompParams p = testing::Compressor(t_, kThresholdFullScaleIndex, 5, 0, 0, kOutputGainUnityIndex);
   // Envelopes already at the threshold (1.0) stay there with a steady 1.0.
   std::vector<float> block(2 * 100, 1.0f);
   float l = 1.0f, r = 1.0f;
@@ -111,8 +109,8 @@ TEST_P(ThreeBandFlatness, SumStaysWithinTolerance) {
     fresh->params = p;
     fresh->dither = false;
     PublishParams(*fresh);
-    const double db = testing::GainDb(
-        [&](float* block, std::size_t frames) { ProcessBlock(*fresh, block, frames); }, hz);
+    const double db =
+        testing::GainDb([&](float* block, std::size_t frames) { ProcessBlock(*fresh, block, frames); }, hz);
     EXPECT_NEAR(db, 0.0, tolerance) << hz;
   }
 }

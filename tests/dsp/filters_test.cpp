@@ -115,8 +115,7 @@ TEST_F(FiltersTest, ZeroDecibelStagesPassTheSignalBitForBit) {
   RunHighShelf(c, d, testing::Shelf(t_, kShelfFlatIndex, true), block.data(), 3000);
   for (std::size_t slot = 0; slot < 3; ++slot) {
     PeakState l, r;
-    RunPeak(l, r, testing::Peak(t_, kPeakGainUnityIndex, slot * 5, 10 + slot * 20), block.data(),
-            3000);
+    RunPeak(l, r, testing::Peak(t_, kPeakGainUnityIndex, slot * 5, 10 + slot * 20), block.data(), 3000);
   }
   EXPECT_EQ(FirstDifference(block, in), -1);
 }
@@ -137,9 +136,7 @@ TEST_F(FiltersTest, Lr4InPlaceEqualsSeparateBuffer) {
 // the reference: same samples and memories that carry over.
 TEST_F(FiltersTest, StagesMatchTheReferenceAcrossParameterChanges) {
   std::mt19937 rng(11);
-  const auto pick = [&rng](std::size_t n) {
-    return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
-  };
+  const auto pick = [&rng](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
   for (int round = 0; round < 20; ++round) {
     std::vector<float> block = testing::MusicLike(1500, rng), expected = block;
     Lr4State l4, r4;

@@ -28,11 +28,9 @@ constexpr float kM = 0.25004398822784424f;
 float ShelfSample(float& s, const ShelfParams& prm, float x, bool high) {
   const double a = prm.a;
   if (prm.sign < 0.0f) {
-    const float t = static_cast<float>(static_cast<double>(x * kP) -
-                                       static_cast<double>(s) * static_cast<double>(kM));
+    const float t = static_cast<float>(static_cast<double>(x * kP) - static_cast<double>(s) * static_cast<double>(kM));
     s = s * kP + x;
-    const double out = high ? ((1.0 + a) * x - (1.0 - a) * t) * 0.5
-                            : ((1.0 - a) * t + (1.0 + a) * x) * 0.5;
+    const double out = high ? ((1.0 + a) * x - (1.0 - a) * t) * 0.5 : ((1.0 - a) * t + (1.0 + a) * x) * 0.5;
     return static_cast<float>(out);
   }
   const float sm = s * kM;
@@ -55,8 +53,7 @@ float PeakSample(PeakState& s, const PeakParams& p, float x) {
 
 }  // namespace
 
-void Lr4(Lr4Channel& left, Lr4Channel& right, const Lr4Coeffs& c, const float* in, float* out,
-         std::size_t frames) {
+void Lr4(Lr4Channel& left, Lr4Channel& right, const Lr4Coeffs& c, const float* in, float* out, std::size_t frames) {
   for (std::size_t i = 0; i < frames; ++i) {
     out[2 * i] = Lr4Sample(left, c, in[2 * i]);
     out[2 * i + 1] = Lr4Sample(right, c, in[2 * i + 1]);
@@ -70,26 +67,23 @@ void LowShelf(float& left, float& right, const ShelfParams& p, float* block, std
   }
 }
 
-void HighShelf(float& left, float& right, const ShelfParams& p, float* block,
-               std::size_t frames) {
+void HighShelf(float& left, float& right, const ShelfParams& p, float* block, std::size_t frames) {
   for (std::size_t i = 0; i < frames; ++i) {
     block[2 * i] = ShelfSample(left, p, block[2 * i], true);
     block[2 * i + 1] = ShelfSample(right, p, block[2 * i + 1], true);
   }
 }
 
-void Peak(PeakState& left, PeakState& right, const PeakParams& p, float* block,
-          std::size_t frames) {
+void Peak(PeakState& left, PeakState& right, const PeakParams& p, float* block, std::size_t frames) {
   for (std::size_t i = 0; i < frames; ++i) {
     block[2 * i] = PeakSample(left, p, block[2 * i]);
     block[2 * i + 1] = PeakSample(right, p, block[2 * i + 1]);
   }
 }
 
-void Compressor(std::int32_t linkMode, float* block, std::size_t frames, const CompParams& p,
-                bool kiroActive, float& envL, float& envR) {
-  const float t = kiroActive ? static_cast<float>(static_cast<double>(p.thresholdInv) * 14.29)
-                             : p.thresholdInv;
+void Compressor(std::int32_t linkMode, float* block, std::size_t frames, const CompParams& p, bool kiroActive,
+                float& envL, float& envR) {
+  const float t = kiroActive ? static_cast<float>(static_cast<double>(p.thresholdInv) * 14.29) : p.thresholdInv;
   const float e = static_cast<float>(1.0 / static_cast<double>(p.ratio));
   for (std::size_t i = 0; i < frames; ++i) {
     float& left = block[2 * i];
@@ -107,8 +101,7 @@ void Compressor(std::int32_t linkMode, float* block, std::size_t frames, const C
   }
 }
 
-void Chain::Process(const DspParams& p, bool kiroActive, bool dither, float* block,
-                    std::size_t frames) {
+void Chain::Process(const DspParams& p, bool kiroActive, bool dither, float* block, std::size_t frames) {
   if (frames == 0) return;
   const std::size_t n = 2 * frames;
   for (std::vector<float>* band : {&low, &mid, &high}) {
@@ -138,17 +131,14 @@ void Chain::Process(const DspParams& p, bool kiroActive, bool dither, float* blo
     Lr4(highHp_[0], highHp_[1], p.highBandHighPass, block, high.data(), frames);
     Lr4(midLp_[0], midLp_[1], p.midBandLowPass, block, mid.data(), frames);
     Lr4(midHp_[0], midHp_[1], p.midBandHighPass, mid.data(), mid.data(), frames);
-    Compressor(p.lowBandLink, low.data(), frames, p.lowBandCompressor, kiroActive, compLow_[0],
-               compLow_[1]);
-    Compressor(p.highBandLink, high.data(), frames, p.highBandCompressor, kiroActive,
-               compHigh_[0], compHigh_[1]);
+    Compressor(p.lowBandLink, low.data(), frames, p.lowBandCompressor, kiroActive, compLow_[0], compLow_[1]);
+    Compressor(p.highBandLink, high.data(), frames, p.highBandCompressor, kiroActive, compHigh_[0], compHigh_[1]);
     for (std::size_t i = 0; i < n; ++i) {
       const float sum = (low[i] + high[i]) + mid[i];
       block[i] = static_cast<float>(static_cast<double>(sum) * p.outputGain);
     }
   } else {
-    Compressor(p.lowBandLink, block, frames, p.lowBandCompressor, kiroActive, compLow_[0],
-               compLow_[1]);
+    Compressor(p.lowBandLink, block, frames, p.lowBandCompressor, kiroActive, compLow_[0], compLow_[1]);
     if (p.dynamicsMode == 1) {
       for (std::size_t i = 0; i < n; ++i) {
         block[i] = static_cast<float>(static_cast<double>(block[i]) * p.outputGain);

@@ -15,21 +15,18 @@ struct Lr4Channel {
   double x1 = 0, x2 = 0, u1 = 0, u2 = 0, y1 = 0, y2 = 0, v1 = 0, v2 = 0;
 };
 
-void Lr4(Lr4Channel& left, Lr4Channel& right, const Lr4Coeffs& c, const float* in, float* out,
-         std::size_t frames);
+void Lr4(Lr4Channel& left, Lr4Channel& right, const Lr4Coeffs& c, const float* in, float* out, std::size_t frames);
 void LowShelf(float& left, float& right, const ShelfParams& p, float* block, std::size_t frames);
 void HighShelf(float& left, float& right, const ShelfParams& p, float* block, std::size_t frames);
-void Peak(PeakState& left, PeakState& right, const PeakParams& p, float* block,
-          std::size_t frames);
-void Compressor(std::int32_t linkMode, float* block, std::size_t frames, const CompParams& p,
-                bool kiroActive, float& envL, float& envR);
+void Peak(PeakState& left, PeakState& right, const PeakParams& p, float* block, std::size_t frames);
+void Compressor(std::int32_t linkMode, float* block, std::size_t frames, const CompParams& p, bool kiroActive,
+                float& envL, float& envR);
 
 // The whole chain with its own memories and noise source (which draws the
 // same sequence as a freshly initialised DspState).
 class Chain {
  public:
-  void Process(const DspParams& p, bool kiroActive, bool dither, float* block,
-               std::size_t frames);
+  void Process(const DspParams& p, bool kiroActive, bool dither, float* block, std::size_t frames);
 
   // Bands of the last three-band block.
   std::vector<float> low, mid, high;

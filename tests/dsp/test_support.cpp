@@ -17,10 +17,10 @@ ShelfParams Shelf(const DspTables& t, std::size_t index, bool high) {
           index > kShelfFlatIndex ? 1.0f : -1.0f};
 }
 
-CompParams Compressor(const DspTables& t, std::size_t threshold, std::size_t ratio,
-                      std::size_t attack, std::size_t release, std::size_t makeup) {
-  return {static_cast<float>(t.attack[attack]), static_cast<float>(t.release[release]),
-          t.threshold[threshold], t.ratio[ratio], t.outputGain[makeup]};
+CompParams Compressor(const DspTables& t, std::size_t threshold, std::size_t ratio, std::size_t attack,
+                      std::size_t release, std::size_t makeup) {
+  return {static_cast<float>(t.attack[attack]), static_cast<float>(t.release[release]), t.threshold[threshold],
+          t.ratio[ratio], t.outputGain[makeup]};
 }
 
 PeakParams Peak(const DspTables& t, std::size_t gain, std::size_t q, std::size_t frequency) {
@@ -47,8 +47,7 @@ DspParams NeutralParams(const DspTables& t) {
   p.compressor1 = p.lowBandCompressor = p.highBandCompressor = unity;
   p.outputGain = t.outputGain[kOutputGainUnityIndex];
   p.inputHighPass = t.inputHighPass[0];
-  p.lowShelf1 = p.highShelf1 = p.lowShelf2 = p.highShelf2 =
-      ShelfParams{t.shelfGain[kShelfFlatIndex], 0.0f, -1.0f};
+  p.lowShelf1 = p.highShelf1 = p.lowShelf2 = p.highShelf2 = ShelfParams{t.shelfGain[kShelfFlatIndex], 0.0f, -1.0f};
   const std::size_t defaults[kPeakSlots] = {0, 7, 13, 19, 25, 31, 37, 43, 49, 53, 25, 43};
   for (std::size_t b = 0; b < kPeakSlots; ++b) {
     p.peak[b] = Peak(t, kPeakGainUnityIndex, 0, defaults[b]);
@@ -57,13 +56,11 @@ DspParams NeutralParams(const DspTables& t) {
 }
 
 DspParams RandomParams(const DspTables& t, std::mt19937& rng) {
-  const auto pick = [&rng](std::size_t size) {
-    return std::uniform_int_distribution<std::size_t>(0, size - 1)(rng);
-  };
+  const auto pick = [&rng](std::size_t size) { return std::uniform_int_distribution<std::size_t>(0, size - 1)(rng); };
   const auto shelf = [&](bool high) { return Shelf(t, pick(kShelfSteps), high); };
   const auto comp = [&] {
-    return Compressor(t, pick(kThresholdSteps), pick(kRatioCount), pick(kAttackSteps),
-                      pick(kReleaseSteps), 70 + pick(20));
+    return Compressor(t, pick(kThresholdSteps), pick(kRatioCount), pick(kAttackSteps), pick(kReleaseSteps),
+                      70 + pick(20));
   };
   DspParams p;
   p.masterGain = t.outputGain[70 + pick(20)];
@@ -92,8 +89,8 @@ DspParams RandomParams(const DspTables& t, std::mt19937& rng) {
 std::vector<float> Sine(std::size_t frames, double hz, double amplitude) {
   std::vector<float> out(2 * frames);
   for (std::size_t i = 0; i < frames; ++i) {
-    const auto v = static_cast<float>(
-        amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / kSampleRate));
+    const auto v =
+        static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / kSampleRate));
     out[2 * i] = v;
     out[2 * i + 1] = v;
   }
@@ -109,16 +106,15 @@ std::vector<float> MusicLike(std::size_t frames, std::mt19937& rng) {
   for (std::size_t i = 0; i < frames; ++i) {
     if (i % 4096 == 0) swell = level(rng);  // loud and quiet passages
     const double t = static_cast<double>(i) / kSampleRate;
-    const double tone = 0.5 * std::sin(twoPi * 61.0 * t) + 0.3 * std::sin(twoPi * 997.0 * t) +
-                        0.2 * std::sin(twoPi * 9100.0 * t);
+    const double tone =
+        0.5 * std::sin(twoPi * 61.0 * t) + 0.3 * std::sin(twoPi * 997.0 * t) + 0.2 * std::sin(twoPi * 9100.0 * t);
     out[2 * i] = static_cast<float>(swell * (0.8 * tone + 0.2 * noise(rng)));
     out[2 * i + 1] = static_cast<float>(swell * (0.6 * tone + 0.4 * noise(rng)));
   }
   return out;
 }
 
-double GainDb(const std::function<void(float*, std::size_t)>& process, double hz,
-              double seconds) {
+double GainDb(const std::function<void(float*, std::size_t)>& process, double hz, double seconds) {
   const auto frames = static_cast<std::size_t>(seconds * kSampleRate);
   constexpr double kAmplitude = 0.25;
   std::vector<float> block = Sine(frames, hz, kAmplitude);

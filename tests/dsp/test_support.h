@@ -16,8 +16,8 @@ std::unique_ptr<DspState> MakeState();
 
 // Shelf record for shelf-table index `index`.
 ShelfParams Shelf(const DspTables& t, std::size_t index, bool high);
-CompParams Compressor(const DspTables& t, std::size_t threshold, std::size_t ratio,
-                      std::size_t attack, std::size_t release, std::size_t makeup);
+CompParams Compressor(const DspTables& t, std::size_t threshold, std::size_t ratio, std::size_t attack,
+                      std::size_t release, std::size_t makeup);
 PeakParams Peak(const DspTables& t, std::size_t gain, std::size_t q, std::size_t frequency);
 
 // Every profile stage transparent: single band, 20 Hz input high-pass, unity
@@ -34,8 +34,7 @@ std::vector<float> MusicLike(std::size_t frames, std::mt19937& rng);
 
 // Gain in dB of `process` at `hz`: runs a sine of amplitude 0.25 through it
 // for `seconds` and fits the last third of the output (left channel).
-double GainDb(const std::function<void(float*, std::size_t)>& process, double hz,
-              double seconds = 1.5);
+double GainDb(const std::function<void(float*, std::size_t)>& process, double hz, double seconds = 1.5);
 
 // Index of the first sample where the two differ bit for bit, or -1.
 std::ptrdiff_t FirstDifference(const std::vector<float>& a, const std::vector<float>& b);

@@ -43,8 +43,8 @@ class ReferenceServer {
   explicit ReferenceServer(const QString& dataDir, const QStringList& extra = {}) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QStringLiteral("python3"),
-                   QStringList{QStringLiteral(AURALITH_REFERENCE_SERVER), QStringLiteral("--port"),
-                               QStringLiteral("0"), QStringLiteral("--data"), dataDir} +
+                   QStringList{QStringLiteral(AURALITH_REFERENCE_SERVER), QStringLiteral("--port"), QStringLiteral("0"),
+                               QStringLiteral("--data"), dataDir} +
                        extra);
     QByteArray line;
     while (!line.contains('\n') && process_.waitForReadyRead(10000)) line += process_.readLine();

@@ -1,5 +1,5 @@
-#include "reference_server_process.h"
 #include "update/http_request.h"
+#include "reference_server_process.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,7 @@ TEST(ParseEndpoint, HostWithOrWithoutPort) {
   EXPECT_FALSE(ParseEndpoint(QStringLiteral(":80")));
 }
 
-TEST(WithoutCarriageReturns, DropsEveryCarriageReturn) {
-  EXPECT_EQ(WithoutCarriageReturns("a\r\nb\rc\n"), "a\nbc\n");
-}
+TEST(WithoutCarriageReturns, DropsEveryCarriageReturn) { EXPECT_EQ(WithoutCarriageReturns("a\r\nb\rc\n"), "a\nbc\n"); }
 
 class HttpRequestTest : public ::testing::Test {
  protected:

@@ -1,5 +1,5 @@
-#include "reference_server_process.h"
 #include "update/version_check.h"
+#include "reference_server_process.h"
 
 #include <gtest/gtest.h>
 

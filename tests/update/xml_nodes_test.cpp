@@ -1,5 +1,5 @@
-#include "update/version_check.h"
 #include "update/xml_nodes.h"
+#include "update/version_check.h"
 
 #include <gtest/gtest.h>
 
@@ -81,9 +81,9 @@ namespace {
 const QString kName = QStringLiteral("Program_Version");
 
 TEST(FindElementText, LastElementOfTheNameWins) {
-  EXPECT_EQ(FindElementText("<r><Program_Version>1.0</Program_Version><x/><Program_Version>2.0</Program_Version></r>",
-                            kName),
-            "2.0");
+  EXPECT_EQ(
+      FindElementText("<r><Program_Version>1.0</Program_Version><x/><Program_Version>2.0</Program_Version></r>", kName),
+      "2.0");
 }
 
 TEST(FindElementText, NameMatchesExactly) {

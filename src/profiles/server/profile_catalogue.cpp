@@ -5,7 +5,9 @@
 namespace auralith::profiles {
 
 namespace {
-std::size_t SectionIndex(int categoryId) { return static_cast<std::size_t>(categoryId - ProfileCatalogue::kFirstCategoryId); }
+std::size_t SectionIndex(int categoryId) {
+  return static_cast<std::size_t>(categoryId - ProfileCatalogue::kFirstCategoryId);
+}
 }  // namespace
 
 ProfileCatalogue::Section* ProfileCatalogue::section(int categoryId) {

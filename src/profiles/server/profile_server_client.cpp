@@ -68,8 +68,7 @@ ProfileServerClient::Reply ProfileServerClient::ProfileRequest(const QString& ho
       reply.failure = QStringLiteral("The server answered with status %1.").arg(response.status);
     }
   } catch (const net::NetworkError& error) {
-    reply.failure =
-        error.message().isEmpty() ? QStringLiteral("No error message is available.") : error.message();
+    reply.failure = error.message().isEmpty() ? QStringLiteral("No error message is available.") : error.message();
     if (options_.tellUser) options_.tellUser(reply.failure);
     app::WriteLog(QStringLiteral("Fetch profile list failed: ") + reply.failure.left(255));
   }

@@ -38,8 +38,8 @@ QByteArray FormEncode(const QString& value) {
   QByteArray out;
   for (const char c : value.toUtf8()) {
     const auto byte = static_cast<unsigned char>(c);
-    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-        byte == '*' || byte == '-' || byte == '.' || byte == '_') {
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') || byte == '*' ||
+        byte == '-' || byte == '.' || byte == '_') {
       out += c;
     } else if (byte == ' ') {
       out += '+';
@@ -52,8 +52,7 @@ QByteArray FormEncode(const QString& value) {
   return out;
 }
 
-QByteArray BuildRequestForm(const AccountDetails& account, const QString& computerName,
-                            const QString& version) {
+QByteArray BuildRequestForm(const AccountDetails& account, const QString& computerName, const QString& version) {
   QByteArray form;
   form += "email=" + FormEncode(account.email);
   form += "&password=" + FormEncode(account.password);

@@ -41,7 +41,6 @@ QByteArray FormEncode(const QString& value);
 
 // "email=..&password=..&type_id=2&machine_id=..&machine_friendly_name=..
 // &version=..&iamnotversionone=1".
-QByteArray BuildRequestForm(const AccountDetails& account, const QString& computerName,
-                            const QString& version);
+QByteArray BuildRequestForm(const AccountDetails& account, const QString& computerName, const QString& version);
 
 }  // namespace auralith::profiles

@@ -10,9 +10,12 @@ namespace {
 
 profiles::PaneCategory PaneCategoryOf(int category) {
   switch (category) {
-    case 0: return profiles::PaneCategory::BuiltIn;
-    case 1: return profiles::PaneCategory::Headphones;
-    default: return profiles::PaneCategory::Desktop;
+    case 0:
+      return profiles::PaneCategory::BuiltIn;
+    case 1:
+      return profiles::PaneCategory::Headphones;
+    default:
+      return profiles::PaneCategory::Desktop;
   }
 }
 

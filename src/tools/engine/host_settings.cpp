@@ -16,26 +16,36 @@ namespace keys = auralith::settings;
 
 const char* OutputKeyOf(int category) {
   switch (category) {
-    case 0: return keys::biOutputKey;
-    case 1: return keys::hpOutputKey;
-    case 2: return keys::dtOutputKey;
-    default: return nullptr;
+    case 0:
+      return keys::biOutputKey;
+    case 1:
+      return keys::hpOutputKey;
+    case 2:
+      return keys::dtOutputKey;
+    default:
+      return nullptr;
   }
 }
 
 const char* BoostKeyOf(int category) {
   switch (category) {
-    case 0: return keys::builtInBoostKey;
-    case 1: return keys::headphoneBoostKey;
-    default: return keys::desktopBoostKey;
+    case 0:
+      return keys::builtInBoostKey;
+    case 1:
+      return keys::headphoneBoostKey;
+    default:
+      return keys::desktopBoostKey;
   }
 }
 
 const char* EqKeyOf(int category) {
   switch (category) {
-    case 0: return keys::builtinEqKey;
-    case 1: return keys::headphoneEqKey;
-    default: return keys::desktopEqKey;
+    case 0:
+      return keys::builtinEqKey;
+    case 1:
+      return keys::headphoneEqKey;
+    default:
+      return keys::desktopEqKey;
   }
 }
 
@@ -59,8 +69,8 @@ ListeningState ReadListeningState() {
   state.contentMode = store.GetProfileInt(section, keys::musicKey, keys::musicKeyDefault);
   state.processing = store.GetProfileInt(section, keys::isProcessingKey, keys::isProcessingKeyDefault) == 1;
   state.boost = store.GetProfileInt(section, BoostKeyOf(state.category), keys::boostKeyDefault) == 1;
-  state.kiro = state.category == 1 &&
-               store.GetProfileInt(section, keys::headphoneKiroKey, keys::headphoneKiroKeyDefault) != 0;
+  state.kiro =
+      state.category == 1 && store.GetProfileInt(section, keys::headphoneKiroKey, keys::headphoneKiroKeyDefault) != 0;
   if (std::optional<QByteArray> eq = store.GetProfileBinary(section, EqKeyOf(state.category), keys::userEqRecordSize))
     state.userEq = DecodeEqRecord(*eq);
   return state;

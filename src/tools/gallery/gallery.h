@@ -7,11 +7,11 @@
 
 // What the gallery wrote and what went wrong, for its summary line.
 struct GalleryReport {
-    QStringList written;
-    QStringList failures;
+  QStringList written;
+  QStringList failures;
 
-    void Save(const QImage& image, const QDir& dir, const QString& name);
-    void Fail(const QString& what) { failures.append(what); }
+  void Save(const QImage& image, const QDir& dir, const QString& name);
+  void Fail(const QString& what) { failures.append(what); }
 };
 
 // A light and dark checkerboard, so transparent pixels are visible.

@@ -122,8 +122,7 @@ int Get(Session& session, const QStringList& args, QTextStream& out, QTextStream
     if (QString::fromStdString(it->second.model) == args[2]) chosen = &it->second;
   }
   if (!chosen) {
-    return Fail(err, QStringLiteral("the %1 catalogue has no model \"%2\" of \"%3\"")
-                         .arg(args[0], args[2], args[1]));
+    return Fail(err, QStringLiteral("the %1 catalogue has no model \"%2\" of \"%3\"").arg(args[0], args[2], args[1]));
   }
   const profiles::ProfileServerClient client = session.Client();
   // As in the browser: the picture comes with choosing the model, so the

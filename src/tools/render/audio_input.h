@@ -16,45 +16,45 @@ namespace auralith::render {
 inline constexpr int kChainRate = 44100;
 
 class AudioInput {
-public:
-    // Opens a file; on failure returns null and sets `error` to one line.
-    static std::unique_ptr<AudioInput> Open(const std::string& path, std::string& error);
-    ~AudioInput();
-    AudioInput(const AudioInput&) = delete;
-    AudioInput& operator=(const AudioInput&) = delete;
+ public:
+  // Opens a file; on failure returns null and sets `error` to one line.
+  static std::unique_ptr<AudioInput> Open(const std::string& path, std::string& error);
+  ~AudioInput();
+  AudioInput(const AudioInput&) = delete;
+  AudioInput& operator=(const AudioInput&) = delete;
 
-    // Fills `out` with up to `frames` interleaved stereo frames and returns
-    // how many it wrote; fewer only at the end of the sound (0 after it).
-    // Returns 0 and sets error() when reading fails.
-    std::size_t Read(std::int16_t* out, std::size_t frames);
+  // Fills `out` with up to `frames` interleaved stereo frames and returns
+  // how many it wrote; fewer only at the end of the sound (0 after it).
+  // Returns 0 and sets error() when reading fails.
+  std::size_t Read(std::int16_t* out, std::size_t frames);
 
-    const std::string& error() const { return error_; }
-    // Frames at 44100 Hz the whole file will give (estimated when converted).
-    std::uint64_t totalFrames() const { return totalFrames_; }
-    int sourceRate() const { return sourceRate_; }
-    int sourceChannels() const { return sourceChannels_; }
+  const std::string& error() const { return error_; }
+  // Frames at 44100 Hz the whole file will give (estimated when converted).
+  std::uint64_t totalFrames() const { return totalFrames_; }
+  int sourceRate() const { return sourceRate_; }
+  int sourceChannels() const { return sourceChannels_; }
 
-private:
-    AudioInput() = default;
-    bool Refill();
-    bool ReadStereoChunk(std::size_t& frames);
+ private:
+  AudioInput() = default;
+  bool Refill();
+  bool ReadStereoChunk(std::size_t& frames);
 
-    sf_private_tag* file_ = nullptr;
-    SRC_STATE_tag* resampler_ = nullptr;
-    int sourceRate_ = 0;
-    int sourceChannels_ = 0;
-    std::uint64_t totalFrames_ = 0;
-    bool fileEnded_ = false;
-    bool finished_ = false;
-    std::string error_;
+  sf_private_tag* file_ = nullptr;
+  SRC_STATE_tag* resampler_ = nullptr;
+  int sourceRate_ = 0;
+  int sourceChannels_ = 0;
+  std::uint64_t totalFrames_ = 0;
+  bool fileEnded_ = false;
+  bool finished_ = false;
+  std::string error_;
 
-    std::vector<float> fileChunk_;  // as read: sourceChannels_ per frame
-    std::vector<float> stereo_;     // two channels per frame, source rate
-    std::size_t stereoFrames_ = 0;
-    std::size_t stereoUsed_ = 0;
-    std::vector<float> ready_;      // two channels per frame, 44100 Hz
-    std::size_t readyFrames_ = 0;
-    std::size_t readyUsed_ = 0;
+  std::vector<float> fileChunk_;  // as read: sourceChannels_ per frame
+  std::vector<float> stereo_;     // two channels per frame, source rate
+  std::size_t stereoFrames_ = 0;
+  std::size_t stereoUsed_ = 0;
+  std::vector<float> ready_;  // two channels per frame, 44100 Hz
+  std::size_t readyFrames_ = 0;
+  std::size_t readyUsed_ = 0;
 };
 
 }  // namespace auralith::render

@@ -18,24 +18,24 @@ using UserEqRecord = std::array<std::int32_t, 8>;
 inline constexpr UserEqRecord kDefaultUserEqRecord = {1, 15, 3, 24, 1, 49, 3, 24};
 
 struct RenderOptions {
-    std::string profile;  // a path or the name of a built-in profile
-    std::string input;
-    std::string output;
-    int contentMode = 1;  // 1 music, 0 movie
-    bool boost = false;
-    bool kiro = false;
-    bool processingOff = false;
-    Category category = Category::BuiltIn;
-    UserEqRecord userEq = kDefaultUserEqRecord;
-    std::uint32_t seed = 1;
-    bool dither = true;
-    bool floatOutput = false;
+  std::string profile;  // a path or the name of a built-in profile
+  std::string input;
+  std::string output;
+  int contentMode = 1;  // 1 music, 0 movie
+  bool boost = false;
+  bool kiro = false;
+  bool processingOff = false;
+  Category category = Category::BuiltIn;
+  UserEqRecord userEq = kDefaultUserEqRecord;
+  std::uint32_t seed = 1;
+  bool dither = true;
+  bool floatOutput = false;
 };
 
 struct ParsedCommandLine {
-    std::optional<RenderOptions> options;  // absent on --help or an error
-    bool help = false;
-    std::string error;  // one line naming the problem, empty when none
+  std::optional<RenderOptions> options;  // absent on --help or an error
+  bool help = false;
+  std::string error;  // one line naming the problem, empty when none
 };
 
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);

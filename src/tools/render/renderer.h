@@ -21,9 +21,9 @@ inline constexpr int kExitFailed = 1;    // the output could not be written
 inline constexpr int kExitBadInput = 2;  // bad option, profile or input file
 
 struct RenderResult {
-    int status = kExitOk;
-    std::string error;  // one line, empty on success
-    std::uint64_t frames = 0;
+  int status = kExitOk;
+  std::string error;  // one line, empty on success
+  std::uint64_t frames = 0;
 };
 
 // Called now and then with the frames done and the expected total.

@@ -9,93 +9,91 @@
 #include "ui/widgets/resources/ui_resources.h"
 
 bool ImageHolder::LoadImageResource(int number) {
-    const QString path = ImageResourcePath(number);
-    if (!QFile::exists(path)) {
-        return false;
-    }
-    return Decode(QImage(path));
+  const QString path = ImageResourcePath(number);
+  if (!QFile::exists(path)) {
+    return false;
+  }
+  return Decode(QImage(path));
 }
 
 bool ImageHolder::LoadImageFile(const QString& path) {
-    Clear();
-    return Decode(QImage(path));
+  Clear();
+  return Decode(QImage(path));
 }
 
 bool ImageHolder::Decode(QImage decoded) {
-    Clear();
-    if (decoded.isNull()) {
-        return false;
-    }
-    // Colour-managed decoding: pictures tagged with another colour space are
-    // brought to the screen's sRGB once, here, not at each paint.
-    if (decoded.colorSpace().isValid() && decoded.colorSpace() != QColorSpace::SRgb) {
-        decoded.convertToColorSpace(QColorSpace::SRgb);
-    }
-    image_ = decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    return true;
+  Clear();
+  if (decoded.isNull()) {
+    return false;
+  }
+  // Colour-managed decoding: pictures tagged with another colour space are
+  // brought to the screen's sRGB once, here, not at each paint.
+  if (decoded.colorSpace().isValid() && decoded.colorSpace() != QColorSpace::SRgb) {
+    decoded.convertToColorSpace(QColorSpace::SRgb);
+  }
+  image_ = decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  return true;
 }
 
 void ImageHolder::Clear() { image_ = QImage(); }
 
 QRect CenteredImageRect(const QSize& imageSize, const QRect& rect) {
-    const int w = imageSize.width();
-    const int h = imageSize.height();
-    const QRect area = (rect.x() == 0 && rect.y() == 0 && rect.width() == 0 && rect.height() == 0)
-                           ? QRect(0, 0, w, h)
-                           : rect;
-    // Integer division truncates towards zero; a picture larger than the
-    // area starts at the area's edge.
-    const int dx = std::max(0, (area.width() - w) / 2);
-    const int dy = std::max(0, (area.height() - h) / 2);
-    return QRect(area.x() + dx, area.y() + dy, std::min(w, area.width()),
-                 std::min(h, area.height()));
+  const int w = imageSize.width();
+  const int h = imageSize.height();
+  const QRect area =
+      (rect.x() == 0 && rect.y() == 0 && rect.width() == 0 && rect.height() == 0) ? QRect(0, 0, w, h) : rect;
+  // Integer division truncates towards zero; a picture larger than the
+  // area starts at the area's edge.
+  const int dx = std::max(0, (area.width() - w) / 2);
+  const int dy = std::max(0, (area.height() - h) / 2);
+  return QRect(area.x() + dx, area.y() + dy, std::min(w, area.width()), std::min(h, area.height()));
 }
 
 bool ImageHolder::DrawImageCentered(QPainter& painter, const QRect& rect) const {
-    if (image_.isNull()) {
-        return true;
-    }
-    const QRect target = CenteredImageRect(image_.size(), rect);
-    if (target.isEmpty()) {
-        return true;
-    }
-    painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != image_.size());
-    painter.drawImage(target, image_);
-    painter.restore();
+  if (image_.isNull()) {
     return true;
+  }
+  const QRect target = CenteredImageRect(image_.size(), rect);
+  if (target.isEmpty()) {
+    return true;
+  }
+  painter.save();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != image_.size());
+  painter.drawImage(target, image_);
+  painter.restore();
+  return true;
 }
 
 std::vector<QRect> OpaqueRuns(const QImage& image) {
-    std::vector<QRect> runs;
-    if (image.isNull()) {
-        return runs;
-    }
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    const int width = argb.width();
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        int x = 0;
-        while (x < width) {
-            if (qAlpha(row[x]) <= kOpaqueAlphaThreshold) {
-                ++x;
-                continue;
-            }
-            const int start = x;
-            while (x < width && qAlpha(row[x]) > kOpaqueAlphaThreshold) {
-                ++x;
-            }
-            runs.emplace_back(start, y, x - start, 1);
-        }
-    }
+  std::vector<QRect> runs;
+  if (image.isNull()) {
     return runs;
+  }
+  const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+  const int width = argb.width();
+  for (int y = 0; y < argb.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+    int x = 0;
+    while (x < width) {
+      if (qAlpha(row[x]) <= kOpaqueAlphaThreshold) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < width && qAlpha(row[x]) > kOpaqueAlphaThreshold) {
+        ++x;
+      }
+      runs.emplace_back(start, y, x - start, 1);
+    }
+  }
+  return runs;
 }
 
 QRegion ImageHolder::RegionFromAlpha() const {
-    // The runs come sorted by row, then column, each one pixel high and never
-    // touching its neighbour: exactly the banded form setRects expects.
-    const std::vector<QRect> runs = OpaqueRuns(image_);
-    QRegion region;
-    region.setRects(runs.data(), static_cast<int>(runs.size()));
-    return region;
+  // The runs come sorted by row, then column, each one pixel high and never
+  // touching its neighbour: exactly the banded form setRects expects.
+  const std::vector<QRect> runs = OpaqueRuns(image_);
+  QRegion region;
+  region.setRects(runs.data(), static_cast<int>(runs.size()));
+  return region;
 }

@@ -14,33 +14,33 @@ class QPainter;
 // pixel to shape windows. Copying a holder is cheap (the pixels are shared),
 // so a widget can keep a copy of the picture it last drew.
 class ImageHolder {
-public:
-    // Loads picture `number` of the resources. An unknown number returns
-    // false and leaves the holder as it was; a picture that does not decode
-    // returns false and leaves the holder empty.
-    bool LoadImageResource(int number);
+ public:
+  // Loads picture `number` of the resources. An unknown number returns
+  // false and leaves the holder as it was; a picture that does not decode
+  // returns false and leaves the holder empty.
+  bool LoadImageResource(int number);
 
-    // Loads a picture file (profile pictures). False, and an empty holder,
-    // when the file is missing or does not decode.
-    bool LoadImageFile(const QString& path);
+  // Loads a picture file (profile pictures). False, and an empty holder,
+  // when the file is missing or does not decode.
+  bool LoadImageFile(const QString& path);
 
-    // Draws the picture centred in `rect`; larger than the rectangle, it is
-    // squeezed to the rectangle in that direction. An all-zero rectangle
-    // stands for the picture's own size at (0, 0). Always true.
-    bool DrawImageCentered(QPainter& painter, const QRect& rect) const;
+  // Draws the picture centred in `rect`; larger than the rectangle, it is
+  // squeezed to the rectangle in that direction. An all-zero rectangle
+  // stands for the picture's own size at (0, 0). Always true.
+  bool DrawImageCentered(QPainter& painter, const QRect& rect) const;
 
-    // The window shape of the picture: every pixel with alpha above 250.
-    QRegion RegionFromAlpha() const;
+  // The window shape of the picture: every pixel with alpha above 250.
+  QRegion RegionFromAlpha() const;
 
-    void Clear();
-    bool IsEmpty() const { return image_.isNull(); }
-    QSize Size() const { return image_.size(); }
-    const QImage& Image() const { return image_; }
+  void Clear();
+  bool IsEmpty() const { return image_.isNull(); }
+  QSize Size() const { return image_.size(); }
+  const QImage& Image() const { return image_; }
 
-private:
-    bool Decode(QImage decoded);
+ private:
+  bool Decode(QImage decoded);
 
-    QImage image_;
+  QImage image_;
 };
 
 // Where DrawImageCentered puts a picture of `imageSize` for `rect`.

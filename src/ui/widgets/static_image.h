@@ -9,21 +9,21 @@
 // profile pictures). It paints only its picture; everywhere else the parent
 // shows through, so no copy of the parent's background is needed.
 class AStaticImage : public QWidget {
-    Q_OBJECT
-public:
-    explicit AStaticImage(QWidget* parent = nullptr);
+  Q_OBJECT
+ public:
+  explicit AStaticImage(QWidget* parent = nullptr);
 
-    // Shows the picture file at `path`; an empty path empties the control.
-    void SetImage(const QString& path);
-    // Shows picture `number` of the resources.
-    bool SetImageResource(int number);
+  // Shows the picture file at `path`; an empty path empties the control.
+  void SetImage(const QString& path);
+  // Shows picture `number` of the resources.
+  bool SetImageResource(int number);
 
-    const ImageHolder& Holder() const { return holder_; }
-    QSize sizeHint() const override;
+  const ImageHolder& Holder() const { return holder_; }
+  QSize sizeHint() const override;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
-private:
-    ImageHolder holder_;
+ private:
+  ImageHolder holder_;
 };

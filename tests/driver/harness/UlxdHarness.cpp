@@ -186,16 +186,15 @@ PrivatePulse::~PrivatePulse() { Stop(); }
 
 bool PrivatePulse::Start() {
   int status = -1;
-  Run("bash -c '. \"" SOURCE_DIR "/scripts/lib/pulse.sh\" && pulse_start \"" + dir_ + "\"' >/dev/null 2>&1",
-      &status);
+  Run("bash -c '. \"" SOURCE_DIR "/scripts/lib/pulse.sh\" && pulse_start \"" + dir_ + "\"' >/dev/null 2>&1", &status);
   running_ = status == 0;
   return running_;
 }
 
 void PrivatePulse::Stop() {
   if (!running_) return;
-  Run("bash -c '. \"" SOURCE_DIR "/scripts/lib/pulse.sh\" && PULSE_PRIVATE_DIR=\"" + dir_ +
-      "\" PULSE_RUNTIME_PATH=\"" + dir_ + "/runtime\" pulse_stop' >/dev/null 2>&1");
+  Run("bash -c '. \"" SOURCE_DIR "/scripts/lib/pulse.sh\" && PULSE_PRIVATE_DIR=\"" + dir_ + "\" PULSE_RUNTIME_PATH=\"" +
+      dir_ + "/runtime\" pulse_stop' >/dev/null 2>&1");
   running_ = false;
 }
 
@@ -206,8 +205,7 @@ bool PlayToSink(const std::string& sinkName, const std::vector<int16_t>& stereo,
     out.write(reinterpret_cast<const char*>(stereo.data()), std::streamsize(stereo.size() * 2));
   }
   int status = -1;
-  Run("pacat --playback --raw --format=s16le --rate=44100 --channels=2 --device=" + sinkName + " \"" + raw +
-          "\" 2>&1",
+  Run("pacat --playback --raw --format=s16le --rate=44100 --channels=2 --device=" + sinkName + " \"" + raw + "\" 2>&1",
       &status);
   ::unlink(raw.c_str());
   return status == 0;

@@ -9,7 +9,8 @@ namespace {
 
 std::vector<std::string> Models(const ProfileCatalogue& catalogue, int id) {
   std::vector<std::string> models;
-  for (const auto& [maker, record] : catalogue.section(id)->models) models.push_back(maker.toStdString() + "/" + record.model);
+  for (const auto& [maker, record] : catalogue.section(id)->models)
+    models.push_back(maker.toStdString() + "/" + record.model);
   return models;
 }
 

@@ -62,7 +62,8 @@ TEST_F(PlacementTest, OtherContentGoesUnderTheNextFreeName) {
   EXPECT_EQ(Read(QStringLiteral("A (2).hvnp")), "2 2\n");
   EXPECT_EQ(Read(QStringLiteral("A (3).hvnp")), "3 3\n");
   // Fetched again, the same content finds its earlier copy.
-  EXPECT_EQ(PlaceProfileFile(Folder(), QStringLiteral("A.hvnp"), "2 2\n").path, PathOf(QStringLiteral("A (2).hvnp")).toStdString());
+  EXPECT_EQ(PlaceProfileFile(Folder(), QStringLiteral("A.hvnp"), "2 2\n").path,
+            PathOf(QStringLiteral("A (2).hvnp")).toStdString());
   EXPECT_EQ(Entries().size(), 3);
 }
 

@@ -1,5 +1,5 @@
-#include "profiles/profile_database.h"
 #include "profiles/server/profile_server_client.h"
+#include "profiles/profile_database.h"
 #include "reference_server_process.h"
 
 #include <QDir>
@@ -50,8 +50,8 @@ class ProfileServerTest : public ::testing::Test {
   }
 
   void Start(const QStringList& extra = {}) {
-    server_ = std::make_unique<ReferenceServer>(data_.path(),
-                                                QStringList{QStringLiteral("--record"), RecordPath()} + extra);
+    server_ =
+        std::make_unique<ReferenceServer>(data_.path(), QStringList{QStringLiteral("--record"), RecordPath()} + extra);
     ASSERT_TRUE(server_->running());
   }
 
@@ -61,8 +61,8 @@ class ProfileServerTest : public ::testing::Test {
     options.http.override = net::Endpoint{QStringLiteral("127.0.0.1"), server_ ? server_->port() : quint16(1)};
     options.http.connectTimeoutMs = 2000;
     options.http.receiveTimeoutMs = 500;
-    options.account = AccountDetails{QStringLiteral("me@example.org"), QStringLiteral("p&ss=w+rd %"),
-                                     QStringLiteral("machine")};
+    options.account =
+        AccountDetails{QStringLiteral("me@example.org"), QStringLiteral("p&ss=w+rd %"), QStringLiteral("machine")};
     options.computerName = QStringLiteral("test pc");
     options.version = QStringLiteral("1.2.4");
     options.folder = Folder();

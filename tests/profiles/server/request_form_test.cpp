@@ -1,6 +1,6 @@
+#include "profiles/server/request_form.h"
 #include "app/settings_keys.h"
 #include "app/settings_store.h"
-#include "profiles/server/request_form.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -83,7 +83,8 @@ TEST_F(ProfilesTool, CatalogueIsPrintedAsATable) {
   // Columns line up.
   EXPECT_EQ(lines[1].indexOf(u"Kestrel"), lines[2].indexOf(u"Tamsin"));
 
-  const ToolRun headphones = Tool({QStringLiteral("catalogue"), QStringLiteral("--category"), QStringLiteral("headphones")});
+  const ToolRun headphones =
+      Tool({QStringLiteral("catalogue"), QStringLiteral("--category"), QStringLiteral("headphones")});
   ASSERT_EQ(headphones.status, 0);
   EXPECT_EQ(headphones.out.split(u'\n', Qt::SkipEmptyParts).size(), 2);
   EXPECT_FALSE(headphones.out.contains(u"Kestrel"));
@@ -91,7 +92,8 @@ TEST_F(ProfilesTool, CatalogueIsPrintedAsATable) {
 
 TEST_F(ProfilesTool, GetStoresProfileAndPicture) {
   Start();
-  const ToolRun run = Tool({QStringLiteral("get"), QStringLiteral("builtin"), QStringLiteral("Kestrel"), QStringLiteral("Book 14")});
+  const ToolRun run =
+      Tool({QStringLiteral("get"), QStringLiteral("builtin"), QStringLiteral("Kestrel"), QStringLiteral("Book 14")});
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   const QString path = QDir(ProfileDir()).filePath(QStringLiteral("Book 14.hvnp"));
   EXPECT_EQ(run.out.trimmed(), path);
@@ -103,7 +105,8 @@ TEST_F(ProfilesTool, GetStoresProfileAndPicture) {
 
 TEST_F(ProfilesTool, UnknownModelFailsWithOneLine) {
   Start();
-  const ToolRun run = Tool({QStringLiteral("get"), QStringLiteral("desktop"), QStringLiteral("Kestrel"), QStringLiteral("Book 14")});
+  const ToolRun run =
+      Tool({QStringLiteral("get"), QStringLiteral("desktop"), QStringLiteral("Kestrel"), QStringLiteral("Book 14")});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err.count(u'\n'), 1);
   EXPECT_TRUE(run.err.startsWith(u"auralith-profiles: "));

@@ -6,8 +6,8 @@
 namespace {
 
 struct StringEntry {
-    int number;
-    const char* text;
+  int number;
+  const char* text;
 };
 
 // Sorted by number.
@@ -33,8 +33,9 @@ constexpr StringEntry kStrings[] = {
     {159, "Open online help page"},
     {160, "Enable K.I.R.O for healthy earphone listening on Headphones output only"},
     {161, "Help keep kids hearing safe by locking K.I.R.O."},
-    {172, "A new version of the ULX Plug-In is now available!  "
-          "Click here to download the update."},
+    {172,
+     "A new version of the ULX Plug-In is now available!  "
+     "Click here to download the update."},
     {177, "Unlock"},
     {178, "Settings"},
     {179, "ULX Equalizer"},
@@ -45,19 +46,16 @@ constexpr StringEntry kStrings[] = {
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),
-                             [](const StringEntry& a, const StringEntry& b) {
-                                 return a.number < b.number;
-                             }),
+                             [](const StringEntry& a, const StringEntry& b) { return a.number < b.number; }),
               "the string table must stay sorted by number");
 
 }  // namespace
 
 QString UiString(int number) {
-    const auto* found = std::lower_bound(
-        std::begin(kStrings), std::end(kStrings), number,
-        [](const StringEntry& entry, int n) { return entry.number < n; });
-    if (found == std::end(kStrings) || found->number != number) {
-        return {};
-    }
-    return QString::fromUtf8(found->text);
+  const auto* found = std::lower_bound(std::begin(kStrings), std::end(kStrings), number,
+                                       [](const StringEntry& entry, int n) { return entry.number < n; });
+  if (found == std::end(kStrings) || found->number != number) {
+    return {};
+  }
+  return QString::fromUtf8(found->text);
 }
