@@ -139,8 +139,8 @@ bool AUlxAppDlg::Start() {
   if (!preferences_) {
     // The settings pane loads the categories' active profiles when it
     // exists; without it the main window does.
-    app::ProfileSlots slots(store_, *this);
-    slots.ActivateAll();
+    app::ProfileSlots profileSlots(store_, *this);
+    profileSlots.ActivateAll();
   }
   // 13
   setWindowTitle(QString::fromLatin1(kWindowTitle));

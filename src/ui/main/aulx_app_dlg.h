@@ -48,6 +48,7 @@ class AUlxAppDlg : public SkinWindow,
   Q_OBJECT
  public:
   struct Parts {
+    explicit Parts(settings::SettingsStore& settings) : store(settings) {}
     settings::SettingsStore& store;
     int pendingCommand = 0;
     AudioControlFactory audio = MakeAudioEngine;

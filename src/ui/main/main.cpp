@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
         return framework;
       },
       [](app::AUlxApp& owner) -> std::unique_ptr<app::MainWindow> {
-        ui::AUlxAppDlg::Parts parts{owner.Settings()};
+        ui::AUlxAppDlg::Parts parts(owner.Settings());
         parts.pendingCommand = owner.PendingCommand();
         return std::make_unique<ui::AUlxAppDlg>(std::move(parts));
       });

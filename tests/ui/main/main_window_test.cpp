@@ -4,7 +4,9 @@
 #include "app/settings_keys.h"
 #include "app/settings_store.h"
 #include "fake_audio.h"
+#include "mapping/user_eq.h"
 #include "ui/main/help_dlg.h"
+#include "ui/main/info_dlg.h"
 #include "ui/main/window_commands.h"
 #include "ui/widgets/resources/ui_resources.h"
 
@@ -63,7 +65,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   AUlxAppDlg& Make(int pending = 0) {
-    AUlxAppDlg::Parts parts{store_};
+    AUlxAppDlg::Parts parts(store_);
     parts.pendingCommand = pending;
     parts.audio = [this](const AudioControlParts&) { return std::make_unique<FakeAudio>(engine_); };
     parts.updateCheck = [this] { return std::make_unique<FakeUpdate>(connected_, updateResult_); };
@@ -86,6 +88,11 @@ class MainWindowTest : public ::testing::Test {
   // The posted calls (queued commands, the deferred quit).
   static void Settle() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+  // Runs the event loop until it is told to end, as the program's loop ends.
+  static void RunLoopToItsEnd() {
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QApplication::exec();
   }
 
   QTemporaryDir dir_;
@@ -318,7 +325,7 @@ TEST_F(MainWindowTest, QuitSavesTheStateAndShutsDownOnce) {
   EXPECT_EQ(Stored(keys::isProcessingKey), 1);
   EXPECT_EQ(Stored(keys::isVisibleKey), 1);
   window.Shutdown();
-  emit qApp->aboutToQuit();
+  RunLoopToItsEnd();
   EXPECT_EQ(Count(engine_.calls, "restore"), 1);
   EXPECT_EQ(Count(engine_.calls, "stop"), 1);
   // Nothing runs after the shutdown.
@@ -330,7 +337,7 @@ TEST_F(MainWindowTest, QuitSavesTheStateAndShutsDownOnce) {
 TEST_F(MainWindowTest, EndOfTheLoopShutsDown) {
   Store(keys::isVisibleKey, 1);
   AUlxAppDlg& window = Started();
-  emit qApp->aboutToQuit();
+  RunLoopToItsEnd();
   EXPECT_TRUE(window.IsShutDown());
   EXPECT_EQ(Count(engine_.calls, "restore"), 1);
   EXPECT_EQ(Stored(keys::modeKey), kCategoryDesktop);
