@@ -144,6 +144,7 @@ bool AUlxAppDlg::Start() {
   }
   // 13
   setWindowTitle(QString::fromLatin1(kWindowTitle));
+  setAccessibleName(QString::fromLatin1(kWindowTitle));
   // 14
   if (stored.processing) ToggleProcessing();
   // 15
