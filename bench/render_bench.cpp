@@ -1,6 +1,6 @@
 // Offline rendering speed of a 10-minute stereo file, in multiples of real
 // time, next to sox running an equivalent chain over the same file.
-#include "renderer.h"
+#include "tools/render/renderer.h"
 
 #include <benchmark/benchmark.h>
 #include <sndfile.h>

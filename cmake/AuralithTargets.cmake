@@ -8,9 +8,11 @@ if(AURALITH_SANITIZE)
   add_link_options(-fsanitize=${AURALITH_SANITIZE})
 endif()
 
-# Our own code: warnings as errors.
+# Our own code: warnings as errors, and every project header included from
+# the src/ root ("audio/vt_device.h").
 function(auralith_target target)
   target_compile_options(${target} PRIVATE ${AURALITH_WARNINGS})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
 endfunction()
 
 # Floating point exactly as written: no contraction into fused multiply-add,
@@ -33,6 +35,7 @@ function(auralith_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   auralith_target(${name})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   # A list value would be split into separate property arguments: escape it.
   string(REPLACE ";" "\\;" labels "${T_LABELS}")

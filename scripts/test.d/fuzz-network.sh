@@ -17,10 +17,10 @@ mkdir -p "$build/corpus"
 # shellcheck disable=SC2046
 if ! clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined \
     -fno-sanitize-recover=undefined -I"$root/src" $(pkg-config --cflags Qt6Core) \
-    "$root/tests/profiles/server/fuzz/network_fuzz.cpp" \
-    "$root/src/profiles/server/profile_catalogue.cpp" \
-    "$root/src/profiles/server/url_file_name.cpp" \
-    "$root/src/update/xml_nodes.cpp" \
+    "$root/tests/profile_server/fuzz/network_fuzz.cpp" \
+    "$root/src/profile_server/profile_catalogue.cpp" \
+    "$root/src/profile_server/url_file_name.cpp" \
+    "$root/src/net/xml_nodes.cpp" \
     $(pkg-config --libs Qt6Core) -o "$build/network_fuzz" 2>"$build/compile.log"; then
   tail -20 "$build/compile.log"
   echo "0 passed, 1 failed"
@@ -28,7 +28,7 @@ if ! clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined \
 fi
 
 if "$build/network_fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=4096 \
-    -artifact_prefix="$build/" "$build/corpus" "$root/tests/profiles/server/fuzz/seeds" \
+    -artifact_prefix="$build/" "$build/corpus" "$root/tests/profile_server/fuzz/seeds" \
     >"$build/run.log" 2>&1; then
   echo "fuzz-network: $(grep -Eo 'Done [0-9]+ runs.*' "$build/run.log" | tail -1)"
   echo "1 passed, 0 failed"

@@ -1,6 +1,6 @@
-#include "audio_engine.h"
+#include "audio/audio_engine.h"
 
-#include "default_output.h"
+#include "audio/default_output.h"
 
 namespace auralith::audio {
 

@@ -7,10 +7,10 @@
 #include <functional>
 #include <string>
 
+#include "audio/output_devices.h"
+#include "audio/user_messages.h"
+#include "audio/wave_out_player.h"
 #include "dsp/dsp_state.h"
-#include "output_devices.h"
-#include "user_messages.h"
-#include "wave_out_player.h"
 
 namespace auralith::audio {
 

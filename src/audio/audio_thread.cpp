@@ -1,4 +1,4 @@
-#include "audio_thread.h"
+#include "audio/audio_thread.h"
 
 #include <pthread.h>
 #include <sys/syscall.h>
@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "DebugOutput.h"
+#include "audio/debug_output.h"
+#include "audio/realtime.h"
+#include "audio/wave_out_player.h"
 #include "dsp/chain.h"
-#include "realtime.h"
-#include "wave_out_player.h"
 
 namespace auralith::audio {
 

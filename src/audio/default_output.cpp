@@ -1,8 +1,8 @@
-#include "default_output.h"
+#include "audio/default_output.h"
 
 #include <optional>
 
-#include "pulse_client.h"
+#include "audio/pulse_client.h"
 
 namespace auralith::audio {
 std::string PreviousDefaultFor(const OutputDeviceList& list, const std::string& defaultSink, int virtualPosition) {

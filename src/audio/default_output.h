@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "output_devices.h"
+#include "audio/output_devices.h"
 
 namespace auralith::audio {
 

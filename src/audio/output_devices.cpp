@@ -1,8 +1,8 @@
-#include "output_devices.h"
+#include "audio/output_devices.h"
 
 #include <optional>
 
-#include "pulse_client.h"
+#include "audio/pulse_client.h"
 
 namespace auralith::audio {
 namespace {

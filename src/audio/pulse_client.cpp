@@ -1,4 +1,4 @@
-#include "pulse_client.h"
+#include "audio/pulse_client.h"
 
 #include <pulse/introspect.h>
 #include <pulse/volume.h>

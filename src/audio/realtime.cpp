@@ -1,4 +1,4 @@
-#include "realtime.h"
+#include "audio/realtime.h"
 
 #include <dbus/dbus.h>
 #include <pthread.h>

@@ -1,4 +1,4 @@
-#include "user_messages.h"
+#include "audio/user_messages.h"
 
 #include <cstdio>
 

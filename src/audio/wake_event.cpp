@@ -1,4 +1,4 @@
-#include "wake_event.h"
+#include "audio/wake_event.h"
 
 #include <linux/futex.h>
 #include <sys/syscall.h>

@@ -1,4 +1,4 @@
-#include "wave_out.h"
+#include "audio/wave_out.h"
 
 #include <pulse/context.h>
 #include <pulse/rtclock.h>
@@ -8,9 +8,9 @@
 
 #include <optional>
 
-#include "output_devices.h"
-#include "pulse_client.h"
-#include "realtime.h"
+#include "audio/output_devices.h"
+#include "audio/pulse_client.h"
+#include "audio/realtime.h"
 
 namespace auralith::audio {
 namespace {

@@ -22,8 +22,8 @@
 #include <functional>
 #include <string>
 
-#include "header_queue.h"
-#include "wake_event.h"
+#include "audio/header_queue.h"
+#include "audio/wake_event.h"
 
 namespace auralith::audio {
 

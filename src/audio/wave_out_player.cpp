@@ -1,11 +1,11 @@
-#include "wave_out_player.h"
+#include "audio/wave_out_player.h"
 
 #include <cstring>
 #include <new>
 #include <system_error>
 
-#include "audio_thread.h"
-#include "pulse_client.h"
+#include "audio/audio_thread.h"
+#include "audio/pulse_client.h"
 
 namespace auralith::audio {
 namespace {

@@ -14,11 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "VtDevice.h"
+#include "audio/output_devices.h"
+#include "audio/vt_device.h"
+#include "audio/wake_event.h"
+#include "audio/wave_out.h"
 #include "dsp/dsp_state.h"
-#include "output_devices.h"
-#include "wake_event.h"
-#include "wave_out.h"
 
 namespace auralith::audio {
 

@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "InterfaceServer.h"
-#include "Log.h"
-#include "Options.h"
-#include "PulseCapture.h"
-#include "RingLayout.h"
-#include "TestFeed.h"
-#include "UlxInterface.h"
-#include "WavFile.h"
+#include "driver/interface_server.h"
+#include "driver/log.h"
+#include "driver/options.h"
+#include "driver/pulse_capture.h"
+#include "driver/test_feed.h"
+#include "driver/wav_file.h"
+#include "ulx/ring_layout.h"
+#include "ulx/ulx_interface.h"
 
 using namespace auralith;
 using namespace auralith::ulxd;

@@ -1,9 +1,9 @@
-#include "chain.h"
+#include "dsp/chain.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "chain_pipeline.h"
+#include "dsp/chain_pipeline.h"
 
 #if AURALITH_SSE2
 #include <emmintrin.h>

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dsp_state.h"
+#include "dsp/dsp_state.h"
 
 namespace auralith::dsp {
 

@@ -1,6 +1,6 @@
 // The chain's pipeline built for AVX: the same operations, with the double
 // precision pairs of two stages in one 256-bit register.
-#include "chain_pipeline.h"
+#include "dsp/chain_pipeline.h"
 
 namespace auralith::dsp::detail {
 

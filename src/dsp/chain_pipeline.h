@@ -19,9 +19,9 @@
 #include <type_traits>
 #include <utility>
 
-#include "dsp_records.h"
-#include "noise_source.h"
-#include "stage_kernels.h"
+#include "dsp/dsp_records.h"
+#include "dsp/noise_source.h"
+#include "dsp/stage_kernels.h"
 
 namespace auralith::dsp::detail {
 

@@ -1,9 +1,9 @@
 // Everything a user of the processing chain needs.
 #pragma once
 
-#include "chain.h"
-#include "dsp_records.h"
-#include "dsp_state.h"
-#include "dsp_tables.h"
-#include "dynamics.h"
-#include "filters.h"
+#include "dsp/chain.h"
+#include "dsp/dsp_records.h"
+#include "dsp/dsp_state.h"
+#include "dsp/dsp_tables.h"
+#include "dsp/dynamics.h"
+#include "dsp/filters.h"

@@ -1,8 +1,8 @@
-#include "dsp_state.h"
+#include "dsp/dsp_state.h"
 
 #include <new>
 
-#include "chain_pipeline.h"  // CanRunAvx
+#include "dsp/chain_pipeline.h"  // CanRunAvx
 
 namespace auralith::dsp {
 

@@ -26,10 +26,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "dsp_records.h"
-#include "dsp_tables.h"
-#include "noise_source.h"
-#include "param_handover.h"
+#include "dsp/dsp_records.h"
+#include "dsp/dsp_tables.h"
+#include "dsp/noise_source.h"
+#include "dsp/param_handover.h"
 
 namespace auralith::dsp {
 

@@ -1,8 +1,8 @@
-#include "dsp_tables.h"
+#include "dsp/dsp_tables.h"
 
 #include <cmath>
 
-#include "filters.h"
+#include "dsp/filters.h"
 
 namespace auralith::dsp {
 namespace {

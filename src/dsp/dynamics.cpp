@@ -1,8 +1,8 @@
-#include "dynamics.h"
+#include "dsp/dynamics.h"
 
 #include <cmath>
 
-#include "stage_kernels.h"
+#include "dsp/stage_kernels.h"
 
 namespace auralith::dsp {
 namespace detail {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dsp_records.h"
+#include "dsp/dsp_records.h"
 
 namespace auralith::dsp {
 

@@ -1,9 +1,9 @@
-#include "filters.h"
+#include "dsp/filters.h"
 
 #include <cmath>
 #include <numbers>
 
-#include "stage_kernels.h"
+#include "dsp/stage_kernels.h"
 
 namespace auralith::dsp {
 namespace {

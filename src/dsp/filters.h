@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "dsp_records.h"
+#include "dsp/dsp_records.h"
 
 namespace auralith::dsp {
 

@@ -1,4 +1,4 @@
-#include "param_handover.h"
+#include "dsp/param_handover.h"
 
 namespace auralith::dsp {
 

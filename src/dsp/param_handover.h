@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "dsp_records.h"
+#include "dsp/dsp_records.h"
 
 namespace auralith::dsp {
 

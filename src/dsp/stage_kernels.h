@@ -14,11 +14,11 @@
 #include <cstdint>
 #include <limits>
 
-#include "dsp_records.h"
-#include "dynamics.h"
-#include "filters.h"
-#include "noise_source.h"
-#include "stereo_pair.h"
+#include "dsp/dsp_records.h"
+#include "dsp/dynamics.h"
+#include "dsp/filters.h"
+#include "dsp/noise_source.h"
+#include "dsp/stereo_pair.h"
 
 namespace auralith::dsp::detail {
 

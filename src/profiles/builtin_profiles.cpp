@@ -1,6 +1,6 @@
-#include "builtin_profiles.h"
+#include "profiles/builtin_profiles.h"
 
-#include "profile_file_format.h"
+#include "profiles/profile_file_format.h"
 
 namespace auralith::profiles {
 

@@ -1,7 +1,7 @@
-#include "profile.h"
+#include "profiles/profile.h"
 
-#include "profile_file_format.h"
-#include "profile_folder.h"
+#include "profiles/profile_file_format.h"
+#include "profiles/profile_folder.h"
 
 #include <sys/stat.h>
 #include <climits>

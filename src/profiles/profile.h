@@ -1,8 +1,8 @@
 #pragma once
 
-#include "profile_database.h"
-#include "profile_parameter_set.h"
-#include "profile_record.h"
+#include "profiles/profile_database.h"
+#include "profiles/profile_parameter_set.h"
+#include "profiles/profile_record.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "profile_database.h"
+#include "profiles/profile_database.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profile_record.h"
+#include "profiles/profile_record.h"
 
 #include <optional>
 #include <string>

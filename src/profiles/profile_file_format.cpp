@@ -1,4 +1,4 @@
-#include "profile_file_format.h"
+#include "profiles/profile_file_format.h"
 
 #include <locale.h>
 #include <clocale>

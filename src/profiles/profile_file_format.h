@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profile_parameter_set.h"
+#include "profiles/profile_parameter_set.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "profile_folder.h"
+#include "profiles/profile_folder.h"
 
 #include <pwd.h>
 #include <unistd.h>

@@ -1,8 +1,8 @@
 #include "update/version_check.h"
 
 #include "app/diagnostic_log.h"
+#include "net/xml_nodes.h"
 #include "update/own_version.h"
-#include "update/xml_nodes.h"
 
 namespace auralith::update {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/http_request.h"
+#include "net/http_request.h"
 
 #include <QByteArray>
 #include <QString>

@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "VtDevice.h"
-#include "audio_thread.h"
-#include "default_output.h"
-#include "header_queue.h"
-#include "output_devices.h"
-#include "realtime.h"
-#include "wake_event.h"
+#include "audio/audio_thread.h"
+#include "audio/default_output.h"
+#include "audio/header_queue.h"
+#include "audio/output_devices.h"
+#include "audio/realtime.h"
+#include "audio/vt_device.h"
+#include "audio/wake_event.h"
 
 namespace auralith::audio {
 namespace {

@@ -12,14 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "UlxInterface.h"
-#include "audio_engine.h"
-#include "default_output.h"
+#include "audio/audio_engine.h"
+#include "audio/default_output.h"
+#include "audio/output_devices.h"
+#include "audio/pulse_client.h"
+#include "audio/wave_out.h"
+#include "driver/harness/ulxd_harness.h"
 #include "dsp/chain.h"
-#include "harness/UlxdHarness.h"
-#include "output_devices.h"
-#include "pulse_client.h"
-#include "wave_out.h"
+#include "ulx/ulx_interface.h"
 
 namespace auralith::audio {
 namespace {

@@ -1,5 +1,5 @@
 #include "update/version_check.h"
-#include "reference_server_process.h"
+#include "server/reference_server_process.h"
 
 #include <gtest/gtest.h>
 

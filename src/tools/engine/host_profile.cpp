@@ -1,9 +1,9 @@
-#include "host_profile.h"
+#include "tools/engine/host_profile.h"
 
-#include "dsp/profile_mapping.h"
+#include "mapping/profile_mapping.h"
+#include "mapping/user_eq.h"
 #include "profiles/builtin_profiles.h"
-#include "renderer.h"
-#include "user_eq.h"
+#include "tools/render/renderer.h"
 
 namespace auralith::engine {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "dsp/dsp_state.h"
-#include "host_settings.h"
 #include "profiles/profile.h"
+#include "tools/engine/host_settings.h"
 
 namespace auralith::engine {
 

@@ -1,4 +1,4 @@
-#include "host_settings.h"
+#include "tools/engine/host_settings.h"
 
 #include <QByteArray>
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "render_options.h"
+#include "tools/render/render_options.h"
 
 namespace auralith::engine {
 

@@ -17,12 +17,12 @@
 #include <memory>
 #include <string>
 
-#include "audio_engine.h"
+#include "audio/audio_engine.h"
+#include "audio/output_devices.h"
+#include "audio/user_messages.h"
 #include "dsp/chain.h"
-#include "host_profile.h"
-#include "host_settings.h"
-#include "output_devices.h"
-#include "user_messages.h"
+#include "tools/engine/host_profile.h"
+#include "tools/engine/host_settings.h"
 
 using namespace auralith;
 

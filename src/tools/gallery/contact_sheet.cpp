@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "gallery.h"
+#include "tools/gallery/gallery.h"
 #include "ui/widgets/image_holder.h"
 #include "ui/widgets/resources/ui_resources.h"
 

@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "gallery.h"
+#include "tools/gallery/gallery.h"
 
 void GalleryReport::Save(const QImage& image, const QDir& dir, const QString& name) {
   const QString path = dir.filePath(name);

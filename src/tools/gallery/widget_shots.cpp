@@ -9,7 +9,7 @@
 #include <array>
 #include <memory>
 
-#include "gallery.h"
+#include "tools/gallery/gallery.h"
 #include "ui/widgets/gdip_button.h"
 #include "ui/widgets/image_holder.h"
 #include "ui/widgets/resources/ui_resources.h"

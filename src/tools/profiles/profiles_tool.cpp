@@ -4,7 +4,7 @@
 #include "app/diagnostic_log.h"
 #include "app/server_host.h"
 #include "app/settings_store.h"
-#include "profiles/server/profile_server_client.h"
+#include "profile_server/profile_server_client.h"
 #include "update/version_check.h"
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "audio_input.h"
+#include "tools/render/audio_input.h"
 
 #include <samplerate.h>
 #include <sndfile.h>

@@ -1,6 +1,6 @@
-#include "audio_output.h"
+#include "tools/render/audio_output.h"
 
-#include "audio_input.h"
+#include "tools/render/audio_input.h"
 
 #include <sndfile.h>
 

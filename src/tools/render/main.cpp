@@ -1,7 +1,7 @@
 // auralith-render: processes a sound file through the chain offline.
-#include "progress_bar.h"
-#include "render_options.h"
-#include "renderer.h"
+#include "tools/render/progress_bar.h"
+#include "tools/render/render_options.h"
+#include "tools/render/renderer.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "render_options.h"
+#include "tools/render/render_options.h"
 
 #include <charconv>
 #include <cstring>

@@ -1,12 +1,12 @@
-#include "renderer.h"
+#include "tools/render/renderer.h"
 
-#include "audio_input.h"
-#include "audio_output.h"
 #include "dsp/chain.h"
-#include "dsp/profile_mapping.h"
+#include "mapping/profile_mapping.h"
+#include "mapping/user_eq.h"
 #include "profiles/builtin_profiles.h"
 #include "profiles/profile_folder.h"
-#include "user_eq.h"
+#include "tools/render/audio_input.h"
+#include "tools/render/audio_output.h"
 
 #include <sys/stat.h>
 #include <algorithm>

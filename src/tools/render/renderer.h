@@ -4,7 +4,7 @@
 
 #include "dsp/dsp_state.h"
 #include "profiles/profile.h"
-#include "render_options.h"
+#include "tools/render/render_options.h"
 
 #include <cstdint>
 #include <functional>

@@ -9,7 +9,7 @@
 
 #include "app/settings_keys.h"
 #include "app/settings_store.h"
-#include "host_settings.h"
+#include "tools/engine/host_settings.h"
 
 namespace auralith::engine {
 namespace {

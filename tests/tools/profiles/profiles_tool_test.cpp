@@ -1,6 +1,6 @@
 // auralith-profiles as a user runs it: a real process against the
 // reference server.
-#include "reference_server_process.h"
+#include "server/reference_server_process.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // End-to-end renderings through the real chain.
-#include "renderer.h"
+#include "tools/render/renderer.h"
 
 #include "dsp/chain.h"
 #include "profiles/builtin_profiles.h"
-#include "temp_folder.h"
+#include "profiles/temp_folder.h"
 #include "wav_files.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,56 @@
+#pragma once
+// The device interface: a Unix stream socket in the interface folder that
+// answers the driver's control requests, and the connections to it.
+
+#include <pulse/mainloop-api.h>
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+#include "driver/request_reader.h"
+#include "driver/transport.h"
+
+namespace auralith::ulxd {
+
+class InterfaceServer {
+ public:
+  explicit InterfaceServer(pa_mainloop_api* api);
+  ~InterfaceServer();
+  InterfaceServer(const InterfaceServer&) = delete;
+  InterfaceServer& operator=(const InterfaceServer&) = delete;
+
+  // Creates the socket dir/name (the folder too) and starts accepting. A
+  // socket left by a daemon that died is replaced; one that answers is not.
+  bool Listen(const std::string& dir, const std::string& name, std::string& error);
+  // Closes every connection and removes the socket.
+  void Shutdown();
+
+  // Appends audio (zeros when data is null) to the ring of every client.
+  void Feed(const uint8_t* data, size_t bytes);
+  // The volume, in 1/65536 dB, that each exchange reports.
+  void SetVolume(int32_t volume) { volume_ = volume; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  struct Connection;
+  static void OnAccept(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self);
+  static void OnReadable(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self);
+  void Accept();
+  // False when the connection is to end.
+  bool Serve(Connection& connection);
+  bool Send(Connection& connection, const Reply& reply);
+  void Drop(Connection* connection, const char* why);
+  void NoteVerdict(Connection& connection, ReadPolicy::Verdict verdict);
+
+  pa_mainloop_api* api_;
+  int listenFd_ = -1;
+  pa_io_event* listenEvent_ = nullptr;
+  std::string path_;
+  std::list<std::unique_ptr<Connection>> connections_;
+  unsigned nextId_ = 1;
+  int32_t volume_ = 0;
+};
+
+}  // namespace auralith::ulxd

@@ -1,0 +1,51 @@
+#pragma once
+// One client's transport: its own ring, the writer that feeds it and the
+// policy that answers its position exchanges. Each client has its own ring,
+// so two applications (or a stale one) never take audio from each other.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/read_policy.h"
+#include "driver/request_reader.h"
+#include "driver/ring_writer.h"
+#include "driver/shared_ring.h"
+
+namespace auralith::ulxd {
+
+struct Reply {
+  uint32_t status = ulx::kSuccess;
+  std::vector<uint8_t> body;
+  int fd = -1;  // passed with the reply, still owned by the transport
+};
+
+class Transport {
+ public:
+  static std::unique_ptr<Transport> Create(std::string& error);
+
+  RingWriter& Writer() { return writer_; }
+  const SharedRing& Ring() const { return *ring_; }
+
+  // Answers a position exchange with the next read offset, the volume and,
+  // as the spare value, the bytes between that offset and the writer.
+  Reply Exchange(const Request& request, int32_t volume, ReadPolicy::Verdict& verdict);
+  Reply Describe() const;
+
+ private:
+  explicit Transport(std::unique_ptr<SharedRing> ring);
+
+  std::unique_ptr<SharedRing> ring_;
+  RingWriter writer_;
+  ReadPolicy policy_;
+};
+
+// Answers one request of a connection; creates the connection's transport on
+// IOCTL_VT_OPEN_TRANSPORT (a second one gets the same ring).
+Reply HandleRequest(const Request& request, std::unique_ptr<Transport>& transport, int32_t volume,
+                    ReadPolicy::Verdict& verdict, std::string& error);
+
+const char* VerdictText(ReadPolicy::Verdict verdict);
+
+}  // namespace auralith::ulxd

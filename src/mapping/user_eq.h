@@ -1,0 +1,14 @@
+// The user equalizer record applied to slots 10 and 11 the way the
+// equalizer pane applies a stored record when it loads it.
+#pragma once
+
+#include "dsp/dsp_state.h"
+#include "tools/render/render_options.h"
+
+namespace auralith::render {
+
+// Slider positions outside their ranges are clamped to them, as the pane's
+// sliders do. Writes nothing while processing is off.
+void ApplyUserEqRecord(dsp::DspState& state, const UserEqRecord& record);
+
+}  // namespace auralith::render
