@@ -206,10 +206,10 @@ void AUlxAppDlg::ApplyProfile() {
 
 void AUlxAppDlg::ApplyStoredUserEq() {
   // Read as the equalizer pane reads it; without a record, its defaults.
-  mapping::UserEqRecord record = mapping::kDefaultUserEqRecord;
+  render::UserEqRecord record = render::kDefaultUserEqRecord;
   if (const std::optional<QByteArray> stored = StoredUserEq(store_, category_))
-    record = mapping::DecodeUserEqRecord(reinterpret_cast<const unsigned char*>(stored->constData()));
-  mapping::ApplyUserEqRecord(*processing_, record);
+    record = render::DecodeUserEqRecord(reinterpret_cast<const std::uint8_t*>(stored->constData()));
+  render::ApplyUserEqRecord(*processing_, record);
 }
 
 void AUlxAppDlg::SetCategory(int category) {

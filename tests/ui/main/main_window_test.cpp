@@ -56,7 +56,11 @@ int Count(const std::vector<std::string>& calls, const std::string& call) {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    // The store finds its file as it is made: only after the folder is set.
     qputenv(keys::configDirEnv, dir_.path().toUtf8());
+    store_.emplace();
+    ASSERT_TRUE(store_->FilePath().startsWith(dir_.path()));
     engine_.devices = kDevices;
   }
   void TearDown() override {
@@ -65,7 +69,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   AUlxAppDlg& Make(int pending = 0) {
-    AUlxAppDlg::Parts parts(store_);
+    AUlxAppDlg::Parts parts(*store_);
     parts.pendingCommand = pending;
     parts.audio = [this](const AudioControlParts&) { return std::make_unique<FakeAudio>(engine_); };
     parts.updateCheck = [this] { return std::make_unique<FakeUpdate>(connected_, updateResult_); };
@@ -83,8 +87,8 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_TRUE(window.Start());
     return window;
   }
-  void Store(const char* name, int value) { store_.WriteProfileInt(keys::settingsSection, name, value); }
-  int Stored(const char* name) const { return store_.GetProfileInt(keys::settingsSection, name, -99); }
+  void Store(const char* name, int value) { store_->WriteProfileInt(keys::settingsSection, name, value); }
+  int Stored(const char* name) const { return store_->GetProfileInt(keys::settingsSection, name, -99); }
   // The posted calls (queued commands, the deferred quit).
   static void Settle() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
@@ -96,7 +100,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   QTemporaryDir dir_;
-  keys::SettingsStore store_;
+  std::optional<keys::SettingsStore> store_;
   FakeAudio::Shared engine_;
   bool connected_ = true;
   int updateResult_ = 0;
@@ -251,8 +255,8 @@ TEST_F(MainWindowTest, ButtonsAndMenuItemsSendTheirCommands) {
 
 TEST_F(MainWindowTest, SwitchingOnAppliesTheCategorysOwnEqualizer) {
   Store(keys::isVisibleKey, 1);
-  store_.WriteProfileBinary(keys::settingsSection, keys::desktopEqKey, EqRecord({1, 20, 4, 30, 1, 45, 2, 10}));
-  store_.WriteProfileBinary(keys::settingsSection, keys::headphoneEqKey, EqRecord({1, 11, 3, 24, 1, 52, 5, 24}));
+  store_->WriteProfileBinary(keys::settingsSection, keys::desktopEqKey, EqRecord({1, 20, 4, 30, 1, 45, 2, 10}));
+  store_->WriteProfileBinary(keys::settingsSection, keys::headphoneEqKey, EqRecord({1, 11, 3, 24, 1, 52, 5, 24}));
   AUlxAppDlg& window = Started();
   window.ToggleProcessing();
   EXPECT_EQ(window.Processing().freqIndex[10], 20);
@@ -264,8 +268,8 @@ TEST_F(MainWindowTest, SwitchingOnAppliesTheCategorysOwnEqualizer) {
   window.ToggleProcessing();
   window.SetCategory(kCategoryBuiltIn);
   window.ToggleProcessing();
-  EXPECT_EQ(window.Processing().freqIndex[10], mapping::kDefaultUserEqRecord[1]);
-  EXPECT_EQ(window.Processing().freqIndex[11], mapping::kDefaultUserEqRecord[5]);
+  EXPECT_EQ(window.Processing().freqIndex[10], render::kDefaultUserEqRecord[1]);
+  EXPECT_EQ(window.Processing().freqIndex[11], render::kDefaultUserEqRecord[5]);
 }
 
 TEST_F(MainWindowTest, OutputDeviceChoiceUsesTheDeviceTheMenuListed) {
@@ -278,7 +282,7 @@ TEST_F(MainWindowTest, OutputDeviceChoiceUsesTheDeviceTheMenuListed) {
   engine_.devices = {kDevices[2], kDevices[1], kDevices[0]};
   engine_.calls.clear();
   window.ChooseOutputDevice(items[1].device);
-  EXPECT_EQ(store_.GetProfileString(keys::settingsSection, keys::dtOutputKey),
+  EXPECT_EQ(store_->GetProfileString(keys::settingsSection, keys::dtOutputKey),
             QStringLiteral("Headphones (USB Audio)"));
   EXPECT_EQ(engine_.calls, std::vector<std::string>{"switch"});
   items = window.DeviceItems();
@@ -289,12 +293,12 @@ TEST_F(MainWindowTest, OutputDeviceChoiceUsesTheDeviceTheMenuListed) {
   engine_.calls.clear();
   window.ChooseOutputDevice({"speakers", "Speakers (Built-in Audio)"});
   EXPECT_TRUE(engine_.calls.empty());
-  EXPECT_EQ(store_.GetProfileString(keys::settingsSection, keys::dtOutputKey),
+  EXPECT_EQ(store_->GetProfileString(keys::settingsSection, keys::dtOutputKey),
             QStringLiteral("Headphones (USB Audio)"));
   // Another category keeps its own value.
   window.SetCategory(kCategoryHeadphones);
   window.ChooseOutputDevice({"phones", "Headphones (USB Audio)"});
-  EXPECT_EQ(store_.GetProfileString(keys::settingsSection, keys::hpOutputKey),
+  EXPECT_EQ(store_->GetProfileString(keys::settingsSection, keys::hpOutputKey),
             QStringLiteral("Headphones (USB Audio)"));
 }
 
