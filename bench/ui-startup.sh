@@ -37,15 +37,17 @@ pids+=($!)
 pids+=($!)
 for _ in $(seq 1 100); do pactl list short sinks | grep -q auralith && break; sleep 0.1; done
 virtual="$(pactl list short sinks | awk '$2 ~ /^auralith/ {print $2; exit}')"
-sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 600 sine 440 gain -12
-pacat -d "$virtual" --file-format=wav "$work/tone.wav" &
-pids+=($!)
+sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 60 sine 440 gain -12
 
 results=()
 for run in $(seq 1 "$runs"); do
   printf '[Settings]\nisVisibleKey=1\nisProcessingKey=1\nmodeKey=2\nmusicKey=1\n' \
     >"$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
   rm -f "$work/rec.raw"
+  # A stream on the default moves with it when the default is given back,
+  # so each run starts its own, on the virtual device.
+  pacat -d "$virtual" --file-format=wav "$work/tone.wav" &
+  player_pid=$!
   parec -d speakers.monitor --format=s16le --rate=44100 --channels=2 --raw --latency-msec=5 >"$work/rec.raw" &
   rec_pid=$!
   sleep 1
@@ -56,8 +58,8 @@ for run in $(seq 1 "$runs"); do
   rss=$(awk '/VmRSS/ {print $2}' "/proc/$app_pid/status" 2>/dev/null)
   "$build/src/ui/main/Auralith" halvorn-ulx://quit
   wait "$app_pid" 2>/dev/null
-  kill "$rec_pid" 2>/dev/null
-  wait "$rec_pid" 2>/dev/null
+  kill "$rec_pid" "$player_pid" 2>/dev/null
+  wait "$rec_pid" "$player_pid" 2>/dev/null
   ms=$(python3 - "$work/rec.raw" "$mark" <<'PY'
 import sys, array
 data = array.array('h', open(sys.argv[1], 'rb').read())
@@ -70,7 +72,7 @@ else:
     print("none")
 PY
 )
-  echo "run $run: first processed sound after ${ms} ms, resident memory ${rss:-?} kB"
+  echo "run $run: first processed sound after ${ms} ms (recorded before the start: $((mark / 4)) frames), resident memory ${rss:-?} kB"
   results+=("$ms $rss")
 done
 printf '%s\n' "${results[@]}" | python3 -c '
