@@ -151,7 +151,13 @@ bool AUlxAppDlg::Start() {
   if (parts_.updateCheck) updateCheck_ = parts_.updateCheck();
   updateTimer_.start(parts_.updateTimerMs);
   // 16
-  if (visibleFlag_ == 0) tray_.ShowBalloon(QString::fromLatin1(kRunningBalloon), BalloonKind::Running);
+  if (visibleFlag_ == 0) {
+    // Once the tray host has taken the icon in, so the balloon points at it.
+    QTimer::singleShot(kStartBalloonDelayMs, this, [this] {
+      if (!shutDown_ && visibleFlag_ == 0)
+        tray_.ShowBalloon(QString::fromLatin1(kRunningBalloon), BalloonKind::Running);
+    });
+  }
   // The window is shown as the dialog would show itself, through the gate.
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
@@ -174,7 +180,7 @@ void AUlxAppDlg::FailStart() {
 }
 
 void AUlxAppDlg::ShowFirstRunHelp() {
-  help_ = std::make_unique<AHelpDlg>();
+  help_ = std::make_unique<AHelpDlg>(this);
   help_->ShowHelpPage(QString::fromLatin1(kSetupHelpPage));
 }
 

@@ -30,6 +30,7 @@ class SessionWatch;
 
 inline constexpr const char* kWindowTitle = "Auralith";
 inline constexpr int kUpdateTimerMs = 300000;
+inline constexpr int kStartBalloonDelayMs = 1000;
 inline constexpr const char* kRunningBalloon =
     "The ULX Plug-In is now running.  Click here to view your audio settings.  All audio for your computer is now "
     "being re-mastered in real time.";

@@ -17,7 +17,8 @@ inline constexpr int kTrayAnimationMs = 180;
 
 // Hides `window`; `trayIcon` is the icon's geometry, empty when unknown.
 void HideToward(QWidget& window, const QRect& trayIcon);
-// Shows `window` at its current place.
+// Shows `window` where it stood before it was hidden into the tray (or,
+// never hidden so, where it is).
 void ShowFrom(QWidget& window, const QRect& trayIcon);
 
 }  // namespace auralith::ui
