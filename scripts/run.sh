@@ -119,7 +119,7 @@ fi
 if [ "$headless" = 1 ]; then
   echo "Press Ctrl-C to stop it."
 else
-  echo "Press Ctrl-C, choose \"Quit\" in the tray menu, or run: $app halvorn-ulx://quit"
+  echo "Press Ctrl-C, choose \"Quit\" in the tray menu, or run: XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR $app halvorn-ulx://quit"
 fi
 status=0
 wait "$main_pid" || status=$?
