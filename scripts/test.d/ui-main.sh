@@ -229,13 +229,15 @@ heard() {  # heard SINK REFERENCE LABEL [TOLERANCE_LSB]: the recording is $work/
 }
 differs() { ! "$compare_bin" "$1" "$2" 1 >/dev/null; }
 
-# Tones, a sweep and noise, ending in a fade so the chain's memories are
-# quiet again before the next run; no digital silence inside.
+# A sweep and noise first (a periodic start would let the comparison's
+# alignment lock on to a wrong period), then tones, ending in a fade so the
+# chain's memories are quiet again before the next run; no digital silence
+# inside.
 sox -n -r 44100 -c 2 -b 16 "$work/a.wav" synth 1.5 sine 440 sine 660 gain -12
 sox -n -r 44100 -c 2 -b 16 "$work/b.wav" synth 1.0 sine 100-8000 gain -18
 sox -n -r 44100 -c 2 -b 16 "$work/c.wav" synth 0.5 pinknoise gain -14 : synth 0.5 brownnoise gain -10
 sox -n -r 44100 -c 2 -b 16 "$work/d.wav" synth 1.5 sine 80 sine 5000 gain -6 fade 0 1.5 1.0
-sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/d.wav" "$work/signal.wav"
+sox "$work/b.wav" "$work/c.wav" "$work/a.wav" "$work/d.wav" "$work/signal.wav"
 render() {  # render OUTPUT ARGS...: the offline rendering of the signal
   local out="$1"; shift
   "$render_bin" "$@" "$work/signal.wav" "$out" >/dev/null 2>&1
