@@ -13,35 +13,17 @@ ulxd_bin="$build/src/driver/ulxd"
 render_bin="$build/src/tools/render/auralith-render"
 compare_bin="$build/tests/audio/audio_signal_compare"
 shots="$build/screenshots"
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); echo "ok: $1"; }
-fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
-check() {  # check NAME COMMAND...
-  local name="$1"; shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; exit $?; }
+. "$root/scripts/lib/checks.sh"
 
-for bin in "$app_bin" "$ulxd_bin" "$render_bin" "$compare_bin"; do
-  if [ ! -x "$bin" ]; then
-    echo "ui-main: $bin is not built"
-    fail "binaries built"
-    finish
-  fi
-done
-for tool in Xvfb trayer xdotool xwininfo xprop xdpyinfo import; do
+require_binaries ui-main "$app_bin" "$ulxd_bin" "$render_bin" "$compare_bin"
+for tool in Xvfb trayer xdotool xwininfo xprop xdpyinfo import convert sox paplay parec python3; do
   if ! command -v "$tool" >/dev/null; then
     echo "ui-main: $tool is missing (scripts/install-deps.sh installs it)"
     fail "tools installed"
     finish
   fi
 done
-if [ -z "${PULSE_SERVER:-}" ] || ! pactl info >/dev/null 2>&1; then
-  echo "ui-main: needs the private sound server of scripts/test.sh (PULSE_SERVER is unset or silent)"
-  fail "sound server reachable"
-  finish
-fi
+require_sound_server ui-main
 
 work="$(mktemp -d /tmp/auralith-ui.XXXXXX)"
 xvfb_pid=""
@@ -73,19 +55,6 @@ mkdir -p "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR" "$AURALITH_PROFILE_DIR"
 settings="$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
 AURALITH_BUILD_DIR="$build" bash "$root/scripts/install-profiles.sh" >/dev/null
 
-wait_for() {  # wait_for SECONDS COMMAND...
-  local deadline=$((SECONDS + $1)); shift
-  while [ $SECONDS -lt $deadline ]; do "$@" && return 0; sleep 0.1; done
-  "$@"
-}
-sink_exists() { pactl list short sinks | awk '{print $2}' | grep -qx "$1"; }
-default_is() { [ "$(pactl get-default-sink)" = "$1" ]; }
-engine_sink() {  # the sink the application's playback stream is on
-  local index
-  index="$(pactl list sink-inputs | awk '/^Sink Input/ {sink = ""} /^[ \t]*Sink:/ {sink = $2}
-    /media.name = "Auralith output"/ {print sink}' | head -n1)"
-  [ -n "$index" ] && pactl list short sinks | awk -v i="$index" '$1 == i {print $2}'
-}
 engine_on() { [ "$(engine_sink)" = "$1" ]; }
 setting_is() { grep -qx "$1=$2" "$settings" 2>/dev/null; }
 # Adds or replaces one value while the application runs; it reads the file
@@ -189,11 +158,6 @@ choose_in_tray_menu() {  # choose_in_tray_menu STEPS [SCREENSHOT]
 readonly menu_movie=5 menu_headphones=9
 
 # --- Sound ------------------------------------------------------------------
-record() {  # record SINK FILE
-  parec -d "$1.monitor" --format=s16le --rate=44100 --channels=2 --raw --latency-msec=10 > "$2" &
-  record_pid=$!
-}
-stop_record() { stop_pid "$record_pid"; record_pid=""; }
 # Plays the test signal into the default output while SINK's monitor is
 # recorded; the recording is FILE.
 play_and_record() {  # play_and_record SINK FILE
@@ -353,6 +317,8 @@ click_at $((moved_x + 1)) $((moved_y + 1))
 sleep 0.2
 read -r still_x still_y _ _ <<<"$(geometry "$main_id")"
 check "a click there leaves the window as it was" [ "$still_x,$still_y" = "$moved_x,$moved_y" ]
+
+echo "  resident memory of the running application: $(awk '/^VmRSS/ {print $2, $3}' "/proc/$app_pid/status")"
 
 # --- Quit from a second start ---------------------------------------------------
 quit_start=$SECONDS
