@@ -81,6 +81,10 @@ display=""
 for n in $(seq 120 160); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
 done
+if [ -z "$display" ]; then
+  fail "a free X display number"
+  finish
+fi
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
@@ -167,6 +171,7 @@ play_and_record() {  # play_and_record SINK FILE
   sleep 0.8
   stop_record
 }
+# A recording that does not match is kept here with its reference and input.
 failures="$build/ui-main-failed"
 rm -rf "$failures"
 matches() {  # matches REFERENCE RECORDING LABEL [TOLERANCE_LSB]
