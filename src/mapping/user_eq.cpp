@@ -58,4 +58,14 @@ void ApplyUserEqRecord(dsp::DspState& state, const UserEqRecord& record) {
   }
 }
 
+UserEqRecord DecodeUserEqRecord(const std::uint8_t* bytes) {
+  UserEqRecord record{};
+  for (std::size_t i = 0; i < record.size(); ++i) {
+    const std::uint8_t* p = bytes + 4 * i;
+    record[i] = std::int32_t(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+                             std::uint32_t(p[3]) << 24);
+  }
+  return record;
+}
+
 }  // namespace auralith::render

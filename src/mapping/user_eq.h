@@ -5,7 +5,14 @@
 #include "dsp/dsp_state.h"
 #include "tools/render/render_options.h"
 
+#include <cstddef>
+#include <cstdint>
+
 namespace auralith::render {
+
+// The stored record's bytes, eight little-endian 32-bit words, as the
+// record.
+UserEqRecord DecodeUserEqRecord(const std::uint8_t* bytes);
 
 // Slider positions outside their ranges are clamped to them, as the pane's
 // sliders do. Writes nothing while processing is off.

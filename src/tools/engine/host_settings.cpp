@@ -8,6 +8,7 @@
 
 #include "app/settings_keys.h"
 #include "app/settings_store.h"
+#include "mapping/user_eq.h"
 
 namespace auralith::engine {
 namespace {
@@ -49,16 +50,6 @@ const char* EqKeyOf(int category) {
   }
 }
 
-// The 32-byte record: eight little-endian 32-bit words.
-render::UserEqRecord DecodeEqRecord(const QByteArray& bytes) {
-  render::UserEqRecord record{};
-  for (std::size_t i = 0; i < record.size(); ++i) {
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData()) + 4 * i;
-    record[i] = int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
-  }
-  return record;
-}
-
 }  // namespace
 
 ListeningState ReadListeningState() {
@@ -72,7 +63,7 @@ ListeningState ReadListeningState() {
   state.kiro =
       state.category == 1 && store.GetProfileInt(section, keys::headphoneKiroKey, keys::headphoneKiroKeyDefault) != 0;
   if (std::optional<QByteArray> eq = store.GetProfileBinary(section, EqKeyOf(state.category), keys::userEqRecordSize))
-    state.userEq = DecodeEqRecord(*eq);
+    state.userEq = render::DecodeUserEqRecord(reinterpret_cast<const uint8_t*>(eq->constData()));
   return state;
 }
 

@@ -13,7 +13,18 @@ bool ImageHolder::LoadImageResource(int number) {
   if (!QFile::exists(path)) {
     return false;
   }
-  return Decode(QImage(path));
+  if (!Decode(QImage(path))) {
+    return false;
+  }
+  const QString path2x = ImageResourcePath2x(number);
+  if (QFile::exists(path2x)) {
+    const QImage decoded2x(path2x);
+    // Only a rendering of exactly twice the size stands in for the picture.
+    if (decoded2x.size() == image_.size() * 2) {
+      image2x_ = decoded2x.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+  }
+  return true;
 }
 
 bool ImageHolder::LoadImageFile(const QString& path) {
@@ -35,7 +46,10 @@ bool ImageHolder::Decode(QImage decoded) {
   return true;
 }
 
-void ImageHolder::Clear() { image_ = QImage(); }
+void ImageHolder::Clear() {
+  image_ = QImage();
+  image2x_ = QImage();
+}
 
 QRect CenteredImageRect(const QSize& imageSize, const QRect& rect) {
   const int w = imageSize.width();
@@ -58,8 +72,9 @@ bool ImageHolder::DrawImageCentered(QPainter& painter, const QRect& rect) const 
     return true;
   }
   painter.save();
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != image_.size());
-  painter.drawImage(target, image_);
+  const bool dense = !image2x_.isNull() && painter.device() != nullptr && painter.device()->devicePixelRatioF() > 1.0;
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, dense || target.size() != image_.size());
+  painter.drawImage(target, dense ? image2x_ : image_);
   painter.restore();
   return true;
 }

@@ -15,9 +15,10 @@ class QPainter;
 // so a widget can keep a copy of the picture it last drew.
 class ImageHolder {
  public:
-  // Loads picture `number` of the resources. An unknown number returns
-  // false and leaves the holder as it was; a picture that does not decode
-  // returns false and leaves the holder empty.
+  // Loads picture `number` of the resources, with its rendering at twice
+  // the size when there is one. An unknown number returns false and leaves
+  // the holder as it was; a picture that does not decode returns false and
+  // leaves the holder empty.
   bool LoadImageResource(int number);
 
   // Loads a picture file (profile pictures). False, and an empty holder,
@@ -25,7 +26,8 @@ class ImageHolder {
   bool LoadImageFile(const QString& path);
 
   // Draws the picture centred in `rect`; larger than the rectangle, it is
-  // squeezed to the rectangle in that direction. An all-zero rectangle
+  // squeezed to the rectangle in that direction. On a device of pixel ratio
+  // above 1 the double-size rendering is drawn into the same place. An all-zero rectangle
   // stands for the picture's own size at (0, 0). Always true.
   bool DrawImageCentered(QPainter& painter, const QRect& rect) const;
 
@@ -36,11 +38,14 @@ class ImageHolder {
   bool IsEmpty() const { return image_.isNull(); }
   QSize Size() const { return image_.size(); }
   const QImage& Image() const { return image_; }
+  // The double-size rendering (null when there is none).
+  const QImage& Image2x() const { return image2x_; }
 
  private:
   bool Decode(QImage decoded);
 
   QImage image_;
+  QImage image2x_;
 };
 
 // Where DrawImageCentered puts a picture of `imageSize` for `rect`.

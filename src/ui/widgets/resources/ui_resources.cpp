@@ -23,6 +23,11 @@ QString ImageResourcePath(int number) {
   return QStringLiteral(":/images/%1.png").arg(number);
 }
 
+QString ImageResourcePath2x(int number) {
+  InitArtResources();
+  return QStringLiteral(":/images/%1@2x.png").arg(number);
+}
+
 static QList<int> NumbersIn(const QString& folder, QDir::Filters filter) {
   InitArtResources();
   QList<int> numbers;

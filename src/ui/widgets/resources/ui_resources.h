@@ -8,6 +8,9 @@
 // Widgets load them through ImageHolder::LoadImageResource, which asks for
 // the path here; nothing else spells out resource paths.
 QString ImageResourcePath(int number);
+// The same picture rendered at twice its size (for screens of device pixel
+// ratio 2); the path need not exist.
+QString ImageResourcePath2x(int number);
 
 // An icon resource with every size it was rendered in (16 px for a tray up
 // to 256 px for a launcher); a null icon when the number is unknown.
