@@ -8,6 +8,13 @@ if(AURALITH_SANITIZE)
   add_link_options(-fsanitize=${AURALITH_SANITIZE})
 endif()
 
+# The version header, configured from project(... VERSION): the one place
+# the version is written.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/auralith_version.h.in
+               ${PROJECT_BINARY_DIR}/generated/auralith_version.h @ONLY)
+add_library(auralith_version INTERFACE)
+target_include_directories(auralith_version INTERFACE ${PROJECT_BINARY_DIR}/generated)
+
 # Our own code: warnings as errors, and every project header included from
 # the src/ root ("audio/vt_device.h").
 function(auralith_target target)

@@ -1,6 +1,7 @@
 #include "app/machine_report.h"
 
 #include "app/sound_server_facts.h"
+#include "auralith_version.h"
 
 #include <QDateTime>
 #include <QFile>
