@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@ class AudioInput {
  private:
   AudioInput() = default;
   bool Refill();
-  bool ReadStereoChunk(std::size_t& frames);
+  std::optional<std::size_t> ReadStereoChunk();
 
   sf_private_tag* file_ = nullptr;
   SRC_STATE_tag* resampler_ = nullptr;
