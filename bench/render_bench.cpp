@@ -32,7 +32,7 @@ std::string WorkFolder() {
 // falls by 30 dB every few seconds, with a bass line and a melody over it.
 const std::string& InputFile() {
   static const std::string path = [] {
-    const std::string file = WorkFolder() + "ten-minutes.wav";
+    std::string file = WorkFolder() + "ten-minutes.wav";
     SF_INFO info{};
     info.samplerate = kRate;
     info.channels = 2;

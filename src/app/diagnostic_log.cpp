@@ -5,15 +5,14 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <clocale>
 #include <ctime>
 #include <mutex>
-
-#include <locale.h>
 
 namespace auralith::app {
 
 QString DesktopFolder() {
-  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (!desktop.isEmpty() && QDir(desktop).exists()) return desktop;
   const QString home = QDir::homePath();
   return QDir(home).exists() ? home : QString();
@@ -23,8 +22,8 @@ QString LogTimeStamp() {
   const std::time_t now = std::time(nullptr);
   std::tm local = {};
   localtime_r(&now, &local);
-  locale_t userLocale = newlocale(LC_TIME_MASK, "", locale_t(0));
-  if (userLocale == locale_t(0)) userLocale = newlocale(LC_TIME_MASK, "C", locale_t(0));
+  locale_t userLocale = newlocale(LC_TIME_MASK, "", nullptr);
+  if (userLocale == nullptr) userLocale = newlocale(LC_TIME_MASK, "C", nullptr);
   char text[128] = {};
   const size_t length = strftime_l(text, sizeof text, "%x %X", &local, userLocale);
   freelocale(userLocale);
