@@ -5,11 +5,8 @@
 # its own beside the main one.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-if [ -n "${AURALITH_BUILD_DIR:-}" ]; then
-  build="$(dirname "$AURALITH_BUILD_DIR")/build-tsan"
-else
-  build="$root/build-tsan"
-fi
+. "$root/scripts/lib/build_dirs.sh"
+build="$(preset_build_dir "$root" tsan)"
 
 (cd "$root" && cmake --preset tsan -B "$build" >/dev/null)
 cmake --build "$build" -j2 --target dsp_concurrency_tests >/dev/null

@@ -5,11 +5,8 @@
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # The fuzz preset, in a build directory of its own beside the main one.
-if [ -n "${AURALITH_BUILD_DIR:-}" ]; then
-  build="$(dirname "$AURALITH_BUILD_DIR")/build-fuzz"
-else
-  build="$root/build-fuzz"
-fi
+. "$root/scripts/lib/build_dirs.sh"
+build="$(preset_build_dir "$root" fuzz)"
 seconds="${AURALITH_FUZZ_SECONDS:-5}"
 
 if ! command -v clang++ >/dev/null 2>&1; then

@@ -105,26 +105,30 @@ TEST(MachineReportTest, WritesTheSoundServersFactsAsTheQueryGivesThem) {
   }));
   ASSERT_TRUE(elements);
   EXPECT_EQ(askedWithin, kSoundServerTimeoutMs);
-  const Element* server = Find(*elements, "SoundServer");
-  ASSERT_TRUE(server);
-  EXPECT_EQ(server->attributes.at("reachable"), "yes");
-  EXPECT_EQ(server->attributes.at("name"), "pulseaudio");
-  EXPECT_EQ(server->attributes.at("version"), "16.1");
-  EXPECT_EQ(server->attributes.at("defaultSink"), "speakers");
-  EXPECT_EQ(server->attributes.at("defaultSource"), "speakers.monitor");
-
-  const Element* sink = Find(*elements, "Sink");
-  ASSERT_TRUE(sink);
-  EXPECT_EQ(sink->attributes.at("name"), "speakers");
-  EXPECT_EQ(sink->attributes.at("description"), "Speakers (Built-in Audio)");
-  EXPECT_EQ(sink->attributes.at("format"), "s16le");
-  EXPECT_EQ(sink->attributes.at("rate"), "44100");
-  EXPECT_EQ(sink->attributes.at("channels"), "2");
-  EXPECT_EQ(sink->attributes.count("monitor"), 0u);
-  const Element* source = Find(*elements, "Source");
-  ASSERT_TRUE(source);
-  EXPECT_EQ(source->attributes.at("name"), "speakers.monitor");
-  EXPECT_EQ(source->attributes.at("monitor"), "yes");
+  struct Expected {
+    const char* element;
+    const char* attribute;
+    const char* value;
+  };
+  const Expected expected[] = {{"SoundServer", "reachable", "yes"},
+                               {"SoundServer", "name", "pulseaudio"},
+                               {"SoundServer", "version", "16.1"},
+                               {"SoundServer", "defaultSink", "speakers"},
+                               {"SoundServer", "defaultSource", "speakers.monitor"},
+                               {"Sink", "name", "speakers"},
+                               {"Sink", "description", "Speakers (Built-in Audio)"},
+                               {"Sink", "format", "s16le"},
+                               {"Sink", "rate", "44100"},
+                               {"Sink", "channels", "2"},
+                               {"Source", "name", "speakers.monitor"},
+                               {"Source", "monitor", "yes"}};
+  for (const Expected& e : expected) {
+    const Element* element = Find(*elements, QString::fromLatin1(e.element));
+    ASSERT_TRUE(element) << e.element;
+    ASSERT_TRUE(element->attributes.count(QString::fromLatin1(e.attribute))) << e.element << " " << e.attribute;
+    EXPECT_EQ(element->attributes.at(QString::fromLatin1(e.attribute)), QString::fromLatin1(e.value)) << e.attribute;
+  }
+  EXPECT_EQ(Find(*elements, "Sink")->attributes.count("monitor"), 0u);
 }
 
 TEST(MachineReportTest, AnUnreachableServerOrNoQueryListsNoDevices) {

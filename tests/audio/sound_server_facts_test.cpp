@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include <sys/socket.h>
@@ -16,31 +15,14 @@
 #include <unistd.h>
 
 #include "audio/sound_server_facts.h"
+#include "support/scoped_env.h"
 
 namespace auralith::audio {
 namespace {
 
 constexpr int kTimeoutMs = 700;
 
-// Points the sound server clients of this process elsewhere for one test.
-class SoundServerOverride {
- public:
-  explicit SoundServerOverride(const std::string& server) {
-    if (const char* old = std::getenv("PULSE_SERVER")) saved_ = old;
-    setenv("PULSE_SERVER", server.c_str(), 1);
-  }
-  ~SoundServerOverride() {
-    if (saved_)
-      setenv("PULSE_SERVER", saved_->c_str(), 1);
-    else
-      unsetenv("PULSE_SERVER");
-  }
-  SoundServerOverride(const SoundServerOverride&) = delete;
-  SoundServerOverride& operator=(const SoundServerOverride&) = delete;
-
- private:
-  std::optional<std::string> saved_;
-};
+using auralith::testing::ScopedEnv;
 
 const SoundDevice* Named(const std::vector<SoundDevice>& devices, const std::string& name) {
   const auto found = std::find_if(devices.begin(), devices.end(), [&](const SoundDevice& d) { return d.name == name; });
@@ -66,7 +48,7 @@ TEST(SoundServerFactsTest, ListsTheServersSinksAndSources) {
 }
 
 TEST(SoundServerFactsTest, NoServerIsReportedAsUnreachable) {
-  const SoundServerOverride missing("unix:/nonexistent/auralith/native");
+  const ScopedEnv missing("PULSE_SERVER", "unix:/nonexistent/auralith/native");
   const SoundServerFacts facts = QuerySoundServer(kTimeoutMs);
   EXPECT_FALSE(facts.reachable);
   EXPECT_TRUE(facts.sinks.empty());
@@ -86,7 +68,7 @@ TEST(SoundServerFactsTest, AServerThatNeverAnswersCannotHoldTheCallerUp) {
   ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(listen(listener, 4), 0);  // connections queue, none is answered
 
-  const SoundServerOverride hung("unix:" + path);
+  const ScopedEnv hung("PULSE_SERVER", ("unix:" + path).c_str());
   const auto start = std::chrono::steady_clock::now();
   const SoundServerFacts facts = QuerySoundServer(300);
   const auto elapsed = std::chrono::steady_clock::now() - start;

@@ -8,12 +8,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "dsp/stream_format.h"
+#include "support/scoped_env.h"
 #include "ulx/ring_layout.h"
 #include "ulx/ulx_interface.h"
 #include "ulx/ulx_socket.h"
@@ -21,29 +20,7 @@
 namespace auralith::ulx {
 namespace {
 
-// Sets (or with nullopt unsets) an environment variable for one test.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    if (value)
-      setenv(name, value->c_str(), 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedVariable() {
-    if (saved_)
-      setenv(name_, saved_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
+using auralith::testing::ScopedEnv;
 
 TEST(UlxRecords, AreLittleEndian) {
   uint8_t bytes[8] = {};
@@ -62,18 +39,18 @@ TEST(UlxRecords, AreLittleEndian) {
 
 TEST(UlxInterfaceDir, FollowsTheVariableThenTheRuntimeFolderElseNone) {
   {
-    const ScopedVariable dir(kInterfaceDirVariable, "/tmp/own-interfaces");
-    const ScopedVariable runtime("XDG_RUNTIME_DIR", "/run/user/1000");
+    const ScopedEnv dir(kInterfaceDirVariable, "/tmp/own-interfaces");
+    const ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
     EXPECT_EQ(InterfaceDir(), "/tmp/own-interfaces");
   }
   {
-    const ScopedVariable dir(kInterfaceDirVariable, "");  // empty counts as unset
-    const ScopedVariable runtime("XDG_RUNTIME_DIR", "/run/user/1000");
+    const ScopedEnv dir(kInterfaceDirVariable, "");  // empty counts as unset
+    const ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
     EXPECT_EQ(InterfaceDir(), std::string("/run/user/1000/ulx/") + kInterfaceClass);
   }
   {
-    const ScopedVariable dir(kInterfaceDirVariable, std::nullopt);
-    const ScopedVariable runtime("XDG_RUNTIME_DIR", std::nullopt);
+    const ScopedEnv dir(kInterfaceDirVariable, nullptr);
+    const ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
     EXPECT_EQ(InterfaceDir(), "");
   }
 }
