@@ -117,7 +117,9 @@ double GainDb(const std::function<void(float*, std::size_t)>& process, double hz
 std::ptrdiff_t FirstDifference(const std::vector<float>& a, const std::vector<float>& b) {
   if (a.size() != b.size()) return 0;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0) return static_cast<std::ptrdiff_t>(i);
+    // Bit for bit on purpose: -0 differs from 0 and a NaN equals itself.
+    if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0)  // NOLINT(bugprone-suspicious-memory-comparison)
+      return static_cast<std::ptrdiff_t>(i);
   }
   return -1;
 }
