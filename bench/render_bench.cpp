@@ -1,5 +1,6 @@
 // Offline rendering speed of a 10-minute stereo file, in multiples of real
 // time, next to sox running an equivalent chain over the same file.
+#include "dsp/stream_format.h"
 #include "tools/render/renderer.h"
 
 #include <benchmark/benchmark.h>
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr int kRate = 44100;
+constexpr int kRate = static_cast<int>(auralith::kStreamRate);
 constexpr double kSeconds = 600.0;
 
 std::string WorkFolder() {
@@ -31,7 +32,7 @@ std::string WorkFolder() {
 // falls by 30 dB every few seconds, with a bass line and a melody over it.
 const std::string& InputFile() {
   static const std::string path = [] {
-    const std::string file = WorkFolder() + "ten-minutes.wav";
+    std::string file = WorkFolder() + "ten-minutes.wav";
     SF_INFO info{};
     info.samplerate = kRate;
     info.channels = 2;

@@ -5,15 +5,14 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <clocale>
 #include <ctime>
 #include <mutex>
-
-#include <locale.h>
 
 namespace auralith::app {
 
 QString DesktopFolder() {
-  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (!desktop.isEmpty() && QDir(desktop).exists()) return desktop;
   const QString home = QDir::homePath();
   return QDir(home).exists() ? home : QString();
@@ -23,8 +22,8 @@ QString LogTimeStamp() {
   const std::time_t now = std::time(nullptr);
   std::tm local = {};
   localtime_r(&now, &local);
-  locale_t userLocale = newlocale(LC_TIME_MASK, "", locale_t(0));
-  if (userLocale == locale_t(0)) userLocale = newlocale(LC_TIME_MASK, "C", locale_t(0));
+  locale_t userLocale = newlocale(LC_TIME_MASK, "", nullptr);
+  if (userLocale == nullptr) userLocale = newlocale(LC_TIME_MASK, "C", nullptr);
   char text[128] = {};
   const size_t length = strftime_l(text, sizeof text, "%x %X", &local, userLocale);
   freelocale(userLocale);
@@ -66,6 +65,7 @@ namespace {
 struct ProcessLog {
   std::mutex mutex;
   std::unique_ptr<DiagnosticLog> log = std::make_unique<DiagnosticLog>(DiagnosticLog::Options{});
+  SoundServerQuery soundServer;
 };
 
 ProcessLog& TheLog() {
@@ -75,12 +75,18 @@ ProcessLog& TheLog() {
 
 }  // namespace
 
+void SetSoundServerQuery(SoundServerQuery query) {
+  ProcessLog& process = TheLog();
+  const std::lock_guard lock(process.mutex);
+  process.soundServer = std::move(query);
+}
+
 void SetLogActive(bool active) {
   ProcessLog& process = TheLog();
   const std::lock_guard lock(process.mutex);
   DiagnosticLog::Options options;
   options.active = active;
-  options.writeReport = [](QIODevice& device) { WriteMachineReport(device); };
+  options.writeReport = [query = process.soundServer](QIODevice& device) { WriteMachineReport(device, query); };
   process.log = std::make_unique<DiagnosticLog>(std::move(options));
 }
 

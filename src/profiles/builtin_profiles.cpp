@@ -7,7 +7,7 @@ namespace auralith::profiles {
 std::string FindBuiltinProfileFile(const std::string& name) {
   for (const auto& category : kBuiltinProfileFiles) {
     for (const char* file : category) {
-      const std::string fileName = file;
+      std::string fileName = file;
       if (name == fileName || name + kProfileExtension == fileName) return fileName;
     }
   }

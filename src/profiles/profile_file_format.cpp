@@ -1,6 +1,5 @@
 #include "profiles/profile_file_format.h"
 
-#include <locale.h>
 #include <clocale>
 
 namespace auralith::profiles {

@@ -12,7 +12,6 @@
 
 using namespace auralith::dsp;
 using auralith::profiles::Profile;
-using auralith::profiles::ProfileParameterSet;
 
 namespace {
 

@@ -2,39 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
+
+#include "support/scoped_env.h"
 
 using namespace auralith::profiles;
 
-namespace {
-
-// Sets or clears an environment variable for the test's lifetime.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) previous_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (previous_)
-      setenv(name_, previous_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> previous_;
-};
-
-}  // namespace
+using auralith::testing::ScopedEnv;
 
 TEST(ProfileFolder, OverrideWinsAndGetsATrailingSlash) {
   ScopedEnv over(kProfileFolderEnv, "/opt/auralith/profiles");

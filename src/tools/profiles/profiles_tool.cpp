@@ -4,6 +4,7 @@
 #include "app/diagnostic_log.h"
 #include "app/server_host.h"
 #include "app/settings_store.h"
+#include "audio/sound_server_facts.h"
 #include "profile_server/profile_server_client.h"
 #include "update/version_check.h"
 
@@ -33,6 +34,7 @@ QString CategoryName(int id) { return QString::fromLatin1(kCategoryNames[static_
 
 struct Session {
   explicit Session(int mode) : host(app::ServerHostForMode(mode)) {
+    app::SetSoundServerQuery(audio::QuerySoundServer);
     app::SetLogActive(mode == app::kLocalServerWithLog || mode == app::kStagingServerWithLog);
   }
   ~Session() { app::CloseLog(); }
@@ -71,9 +73,11 @@ void PrintTable(const QList<QStringList>& rows, QTextStream& out) {
   out.flush();
 }
 
-int FetchCatalogue(Session& session, profiles::ProfileCatalogue& catalogue, QTextStream& err) {
+// False, with the reason on `err`, when the catalogue could not be had.
+bool FetchCatalogue(Session& session, profiles::ProfileCatalogue& catalogue, QTextStream& err) {
   const auto outcome = session.Client().FetchCatalogue(catalogue);
-  return outcome.ok ? 0 : Fail(err, outcome.failure);
+  if (!outcome.ok) Fail(err, outcome.failure);
+  return outcome.ok;
 }
 
 int Catalogue(Session& session, const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -86,7 +90,7 @@ int Catalogue(Session& session, const QStringList& args, QTextStream& out, QText
     return 2;
   }
   profiles::ProfileCatalogue catalogue;
-  if (const int status = FetchCatalogue(session, catalogue, err)) return status;
+  if (!FetchCatalogue(session, catalogue, err)) return 1;
   QList<QStringList> rows = {{"CATEGORY", "MANUFACTURER", "MODEL", "FILE URL", "IMAGE URL", "DESCRIPTION"}};
   for (int id = profiles::ProfileCatalogue::kFirstCategoryId; id <= profiles::ProfileCatalogue::kLastCategoryId; ++id) {
     if (only && *only != id) continue;
@@ -114,7 +118,7 @@ int Get(Session& session, const QStringList& args, QTextStream& out, QTextStream
   const std::optional<int> id = CategoryId(args[0]);
   if (!id) return Fail(err, QStringLiteral("unknown category \"%1\"").arg(args[0]));
   profiles::ProfileCatalogue catalogue;
-  if (const int status = FetchCatalogue(session, catalogue, err)) return status;
+  if (!FetchCatalogue(session, catalogue, err)) return 1;
 
   auto& models = catalogue.section(*id)->models;
   profiles::ProfileRecord* chosen = nullptr;

@@ -2,12 +2,16 @@
 // a second start hands its command to the running one.
 
 #include "app/aulx_app.h"
+#include "app/diagnostic_log.h"
+#include "audio/sound_server_facts.h"
 #include "ui/main/aulx_app_dlg.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
   using namespace auralith;
+  // The log's machine report asks the sound server through the audio module.
+  app::SetSoundServerQuery(audio::QuerySoundServer);
   app::AUlxApp application(
       argc, argv,
       [](int& count, char** arguments) -> std::unique_ptr<QCoreApplication> {
