@@ -2,13 +2,18 @@
 // equalizer pane applies a stored record when it loads it.
 #pragma once
 
-#include "dsp/dsp_state.h"
-#include "tools/render/render_options.h"
-
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "dsp/dsp_state.h"
+
 namespace auralith::render {
+
+// The eight words of a stored user equalizer record: bass enabled,
+// frequency, Q, gain position, then the same for treble.
+using UserEqRecord = std::array<std::int32_t, 8>;
+inline constexpr UserEqRecord kDefaultUserEqRecord = {1, 15, 3, 24, 1, 49, 3, 24};
 
 // The stored record's bytes, eight little-endian 32-bit words, as the
 // record.
