@@ -5,6 +5,7 @@
 #include "app/server_client_options.h"
 #include "app/server_host.h"
 #include "app/settings_store.h"
+#include "audio/sound_server_facts.h"
 #include "net/wait_for_completion.h"
 #include "profile_server/profile_server_client.h"
 #include "update/version_check.h"
@@ -35,6 +36,7 @@ QString CategoryName(int id) { return QString::fromLatin1(kCategoryNames[static_
 
 struct Session {
   explicit Session(int mode) : host(app::ServerHostForMode(mode)) {
+    app::SetSoundServerQuery(audio::QuerySoundServer);
     app::SetLogActive(mode == app::kLocalServerWithLog || mode == app::kStagingServerWithLog);
   }
   ~Session() { app::CloseLog(); }
@@ -73,14 +75,16 @@ void PrintTable(const QList<QStringList>& rows, QTextStream& out) {
   out.flush();
 }
 
-// The tool has nothing else to do meanwhile: each call waits at the top.
-int FetchCatalogue(Session& session, profiles::ProfileCatalogue& catalogue, QTextStream& err) {
+// False, with the reason on `err`, when the catalogue could not be had. The
+// tool has nothing else to do meanwhile: each call waits at the top.
+bool FetchCatalogue(Session& session, profiles::ProfileCatalogue& catalogue, QTextStream& err) {
   using Fetch = profiles::ProfileServerClient::CatalogueFetch;
   const profiles::ProfileServerClient client = session.Client();
   Fetch fetch =
       net::WaitForCompletion<Fetch>([&](std::function<void(Fetch)> done) { client.FetchCatalogue(std::move(done)); });
   if (fetch.catalogue) catalogue = std::move(*fetch.catalogue);
-  return fetch.ok ? 0 : Fail(err, fetch.failure);
+  if (!fetch.ok) Fail(err, fetch.failure);
+  return fetch.ok;
 }
 
 int Catalogue(Session& session, const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -93,7 +97,7 @@ int Catalogue(Session& session, const QStringList& args, QTextStream& out, QText
     return 2;
   }
   profiles::ProfileCatalogue catalogue;
-  if (const int status = FetchCatalogue(session, catalogue, err)) return status;
+  if (!FetchCatalogue(session, catalogue, err)) return 1;
   QList<QStringList> rows = {{"CATEGORY", "MANUFACTURER", "MODEL", "FILE URL", "IMAGE URL", "DESCRIPTION"}};
   for (int id = profiles::ProfileCatalogue::kFirstCategoryId; id <= profiles::ProfileCatalogue::kLastCategoryId; ++id) {
     if (only && *only != id) continue;
@@ -115,7 +119,7 @@ int Get(Session& session, const QStringList& args, QTextStream& out, QTextStream
   const std::optional<int> id = CategoryId(args[0]);
   if (!id) return Fail(err, QStringLiteral("unknown category \"%1\"").arg(args[0]));
   profiles::ProfileCatalogue catalogue;
-  if (const int status = FetchCatalogue(session, catalogue, err)) return status;
+  if (!FetchCatalogue(session, catalogue, err)) return 1;
 
   auto& models = catalogue.section(*id)->models;
   profiles::ProfileRecord* chosen = nullptr;

@@ -72,17 +72,18 @@ AudioInput::~AudioInput() {
   if (file_) sf_close(file_);
 }
 
-// Reads the next chunk of the file as stereo at the source rate.
-bool AudioInput::ReadStereoChunk(std::size_t& frames) {
+// Reads the next chunk of the file as stereo at the source rate: the frames
+// read, or nothing (and error_ set) when reading failed.
+std::optional<std::size_t> AudioInput::ReadStereoChunk() {
   const sf_count_t got = sf_readf_float(file_, fileChunk_.data(), static_cast<sf_count_t>(kChunkFrames));
   if (got < static_cast<sf_count_t>(kChunkFrames)) {
     if (sf_error(file_) != SF_ERR_NO_ERROR) {
       error_ = std::string("cannot read the input: ") + sf_strerror(file_);
-      return false;
+      return std::nullopt;
     }
     fileEnded_ = true;
   }
-  frames = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
+  const auto frames = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
   const auto channels = static_cast<std::size_t>(sourceChannels_);
   for (std::size_t f = 0; f < frames; ++f) {
     const float* frame = &fileChunk_[f * channels];
@@ -91,7 +92,7 @@ bool AudioInput::ReadStereoChunk(std::size_t& frames) {
     stereo_[2 * f] = frame[0];
     stereo_[2 * f + 1] = channels > 1 ? frame[1] : frame[0];
   }
-  return true;
+  return frames;
 }
 
 // Makes ready_ hold unread frames, or finishes the sound.
@@ -99,17 +100,23 @@ bool AudioInput::Refill() {
   readyUsed_ = readyFrames_ = 0;
   if (!resampler_) {
     // At 44100 Hz the stereo chunk is used as it is.
-    if (fileEnded_ || !ReadStereoChunk(readyFrames_)) finished_ = true;
+    const std::optional<std::size_t> read = fileEnded_ ? std::nullopt : ReadStereoChunk();
+    if (read)
+      readyFrames_ = *read;
+    else
+      finished_ = true;
     return error_.empty();
   }
 
   while (readyFrames_ == 0) {
     if (stereoUsed_ == stereoFrames_ && !fileEnded_) {
       stereoUsed_ = 0;
-      if (!ReadStereoChunk(stereoFrames_)) {
+      const std::optional<std::size_t> read = ReadStereoChunk();
+      if (!read) {
         finished_ = true;
         return false;
       }
+      stereoFrames_ = *read;
     }
     SRC_DATA data{};
     data.data_in = stereo_.data() + 2 * stereoUsed_;

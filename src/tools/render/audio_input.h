@@ -5,15 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "dsp/stream_format.h"
 
 struct sf_private_tag;
 struct SRC_STATE_tag;
 
 namespace auralith::render {
 
-inline constexpr int kChainRate = 44100;
+inline constexpr int kChainRate = static_cast<int>(kStreamRate);
 
 class AudioInput {
  public:
@@ -37,7 +40,7 @@ class AudioInput {
  private:
   AudioInput() = default;
   bool Refill();
-  bool ReadStereoChunk(std::size_t& frames);
+  std::optional<std::size_t> ReadStereoChunk();
 
   sf_private_tag* file_ = nullptr;
   SRC_STATE_tag* resampler_ = nullptr;
