@@ -80,6 +80,11 @@ std::unique_ptr<AudioOutput> AudioOutput::Create(const std::string& path, bool f
   umask(mask);
   fchmod(fd, 0666 & ~mask);
 
+  return StartWav(std::move(output), fd, floatSamples, error);
+}
+
+std::unique_ptr<AudioOutput> AudioOutput::StartWav(std::unique_ptr<AudioOutput> output, int fd, bool floatSamples,
+                                                   std::string& error) {
   SF_INFO info{};
   info.samplerate = kChainRate;
   info.channels = 2;
@@ -87,7 +92,7 @@ std::unique_ptr<AudioOutput> AudioOutput::Create(const std::string& path, bool f
   output->file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
   if (!output->file_) {
     close(fd);
-    error = "cannot write '" + path + "': " + sf_strerror(nullptr);
+    error = "cannot write '" + output->path_ + "': " + sf_strerror(nullptr);
     return nullptr;
   }
   return output;
@@ -105,17 +110,7 @@ std::unique_ptr<AudioOutput> AudioOutput::OpenInPlace(std::unique_ptr<AudioOutpu
   struct stat info {};
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ftruncate(fd, 0) == 0) {
     // A link to a regular file: a complete WAV with its sizes filled in.
-    SF_INFO sound{};
-    sound.samplerate = kChainRate;
-    sound.channels = 2;
-    sound.format = SF_FORMAT_WAV | (floatSamples ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16);
-    output->file_ = sf_open_fd(fd, SFM_WRITE, &sound, SF_TRUE);
-    if (!output->file_) {
-      close(fd);
-      error = "cannot write '" + path + "': " + sf_strerror(nullptr);
-      return nullptr;
-    }
-    return output;
+    return StartWav(std::move(output), fd, floatSamples, error);
   }
   // A pipe or device: a WAV stream whose sizes are not known in advance.
   output->streamFd_ = fd;

@@ -46,6 +46,9 @@ class AudioOutput {
   AudioOutput() = default;
   static std::unique_ptr<AudioOutput> OpenInPlace(std::unique_ptr<AudioOutput> output, bool floatSamples,
                                                   std::string& error);
+  // The WAV on `fd` through libsndfile, which fills in the sizes at the end.
+  static std::unique_ptr<AudioOutput> StartWav(std::unique_ptr<AudioOutput> output, int fd, bool floatSamples,
+                                               std::string& error);
   bool Failed(const char* what);
   bool WriteStream(const std::uint8_t* bytes, std::size_t count);
   template <typename Sample>
