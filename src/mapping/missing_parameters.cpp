@@ -26,9 +26,14 @@ std::string ParameterNumberList(const std::vector<std::int32_t>& numbers) {
   for (std::size_t first = 0; first < numbers.size();) {
     std::size_t last = first;
     while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1) ++last;
-    if (!text.empty()) text += ", ";
-    text += std::to_string(numbers[first]);
-    if (last > first) text += "-" + std::to_string(numbers[last]);
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on
+    // "-" + std::to_string(...).
+    if (!text.empty()) text.append(", ");
+    text.append(std::to_string(numbers[first]));
+    if (last > first) {
+      text.push_back('-');
+      text.append(std::to_string(numbers[last]));
+    }
     first = last + 1;
   }
   return text;
