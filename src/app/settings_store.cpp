@@ -1,5 +1,7 @@
 #include "app/settings_store.h"
 
+#include "files/regular_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,12 +46,16 @@ bool IsWellFormed(const QByteArray& bytes) {
 
 enum class FileState { kMissing, kWellFormed, kCorrupt, kUnreadable };
 
+// A settings file is a few kilobytes; a pipe, device or folder in its place
+// is never opened (a FIFO would block the open).
+constexpr std::uint64_t kMaxSettingsFileBytes = 1024 * 1024;
+
 FileState Inspect(const QString& path) {
   const QFileInfo info(path);
   if (!info.exists()) return FileState::kMissing;
-  QFile file(path);
-  if (info.isDir() || !file.open(QIODevice::ReadOnly)) return FileState::kUnreadable;
-  return IsWellFormed(file.readAll()) ? FileState::kWellFormed : FileState::kCorrupt;
+  const files::ReadResult read = files::ReadRegularFile(path.toStdString(), kMaxSettingsFileBytes);
+  if (!read.contents) return FileState::kUnreadable;
+  return IsWellFormed(QByteArray::fromStdString(*read.contents)) ? FileState::kWellFormed : FileState::kCorrupt;
 }
 
 std::optional<int> ToInt(const QVariant& value) {

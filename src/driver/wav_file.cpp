@@ -1,9 +1,9 @@
 #include "driver/wav_file.h"
 
+#include "files/regular_file.h"
+
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "dsp/stream_format.h"
 #include "ulx/ulx_interface.h"
@@ -67,12 +67,14 @@ bool ParseWav(const std::vector<uint8_t>& file, std::vector<int16_t>& stereo, st
 }
 
 bool ReadWav(const std::string& path, std::vector<int16_t>& stereo, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
+  // A pipe or device (/dev/zero) is refused before it is read, and a file
+  // is only read whole up to a size the test feed can use.
+  const files::ReadResult read = files::ReadRegularFile(path, kMaxWavFileBytes);
+  if (!read.contents) {
+    error = "cannot read " + path + ": " + read.error;
     return false;
   }
-  std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> file(read.contents->begin(), read.contents->end());
   if (!ParseWav(file, stereo, error)) {
     error = path + ": " + error;
     return false;

@@ -1,8 +1,7 @@
 #include "net/http_request.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QHostAddress>
+#include <QMetaObject>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -73,105 +72,115 @@ class SystemProxies : public QNetworkProxyFactory {
   }
 };
 
-// Ties one reply to its deadline and body bound while the loop waits.
-class ReplyWatch {
+// One request in flight: owns its manager, reply and timers, reports once
+// and then deletes itself. A child of the caller's context object, so it
+// goes (aborting the reply, reporting nothing) when the context goes.
+class PendingRequest : public QObject {
  public:
-  ReplyWatch(QNetworkReply& reply, const HttpOptions& options, qint64 maxBody)
-      : reply_(reply), options_(options), maxBody_(maxBody) {
-    deadline_.setSingleShot(true);
+  PendingRequest(const HttpRequest& request, const HttpOptions& options, HttpCompletion done, QObject* context)
+      : QObject(context), options_(options), maxBody_(request.maxBodyBytes), done_(std::move(done)) {
+    manager_.setProxyFactory(new SystemProxies);  // the manager owns it
+    idle_.setSingleShot(true);
     whole_.setSingleShot(true);
-    QObject::connect(&deadline_, &QTimer::timeout, &loop_, [this] { Fail(Failure::TimedOut); });
-    QObject::connect(&whole_, &QTimer::timeout, &loop_, [this] { Fail(Failure::TimedOut); });
-    QObject::connect(&reply_, &QNetworkReply::requestSent, &loop_, [this] { Restart(options_.receiveTimeoutMs); });
-    QObject::connect(&reply_, &QNetworkReply::metaDataChanged, &loop_, [this] { CheckDeclaredLength(); });
-    QObject::connect(&reply_, &QNetworkReply::readyRead, &loop_, [this] { Take(); });
-    QObject::connect(&reply_, &QNetworkReply::finished, &loop_, [this] { loop_.quit(); });
-    Restart(options_.connectTimeoutMs);
-    whole_.start(options_.totalTimeoutMs);
+    connect(&idle_, &QTimer::timeout, this, [this] { Fail(QStringLiteral("The operation timed out.")); });
+    connect(&whole_, &QTimer::timeout, this, [this] { Fail(QStringLiteral("The operation timed out.")); });
+    if (request.host.isEmpty() && !options.override) {
+      FailLater(QStringLiteral("No server host is given."));
+      return;
+    }
+    QNetworkRequest networkRequest(RequestUrl(request, options));
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    networkRequest.setHeader(QNetworkRequest::UserAgentHeader, options.userAgent);
+    for (const auto& [name, value] : request.headers) networkRequest.setRawHeader(name, value);
+    reply_ = request.method == HttpRequest::Method::Post ? manager_.post(networkRequest, request.body)
+                                                         : manager_.get(networkRequest);
+    connect(reply_, &QNetworkReply::requestSent, this, [this] { idle_.start(options_.receiveTimeoutMs); });
+    connect(reply_, &QNetworkReply::metaDataChanged, this, [this] { CheckDeclaredLength(); });
+    connect(reply_, &QNetworkReply::readyRead, this, [this] { Take(); });
+    connect(reply_, &QNetworkReply::finished, this, [this] { Finish(); });
+    idle_.start(options_.connectTimeoutMs);
+    whole_.start(request.deadlineMs);
   }
-
-  enum class Failure { None, TimedOut, TooLarge };
-
-  Failure Wait() {
-    if (!reply_.isFinished()) loop_.exec(QEventLoop::ExcludeUserInputEvents);
-    deadline_.stop();
-    whole_.stop();
-    if (failure_ == Failure::None) Take();
-    return failure_;
+  ~PendingRequest() override {
+    // The manager goes after this body; its reply must not call back in.
+    reported_ = true;
+    if (reply_) disconnect(reply_, nullptr, this, nullptr);
   }
-
-  QByteArray& body() { return body_; }
+  PendingRequest(const PendingRequest&) = delete;
+  PendingRequest& operator=(const PendingRequest&) = delete;
 
  private:
-  void Restart(int ms) {
-    if (failure_ == Failure::None) deadline_.start(ms);
-  }
-  void Fail(Failure failure) {
-    if (failure_ != Failure::None) return;
-    failure_ = failure;
-    deadline_.stop();
-    whole_.stop();
-    body_.clear();
-    reply_.abort();
-  }
   void CheckDeclaredLength() {
-    const QVariant length = reply_.header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > maxBody_) Fail(Failure::TooLarge);
+    const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > maxBody_) Fail(TooLarge());
   }
   void Take() {
-    if (failure_ != Failure::None) return;
-    Restart(options_.receiveTimeoutMs);
-    body_ += reply_.readAll();
-    if (body_.size() > maxBody_) Fail(Failure::TooLarge);
+    if (reported_) return;
+    idle_.start(options_.receiveTimeoutMs);
+    body_ += reply_->readAll();
+    if (body_.size() > maxBody_) Fail(TooLarge());
+  }
+  QString TooLarge() const { return QStringLiteral("The server's reply is larger than %1 bytes.").arg(maxBody_); }
+
+  void Finish() {
+    if (reported_) return;
+    Take();
+    if (reported_) return;
+    const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid()) return Fail(reply_->errorString());
+    HttpResponse response;
+    response.status = status.toInt();
+    if (response.status == 200) {
+      // A 200 whose body broke off is not a reply to act on.
+      if (reply_->error() != QNetworkReply::NoError) return Fail(reply_->errorString());
+      response.body = std::move(body_);
+    }
+    Report(HttpResult{std::move(response), QString()});
   }
 
-  QNetworkReply& reply_;
-  const HttpOptions& options_;
+  void Fail(const QString& reason) {
+    if (reported_) return;
+    if (reply_) {
+      reported_ = true;  // the abort below emits finished again
+      reply_->abort();
+      reported_ = false;
+    }
+    Report(HttpResult{std::nullopt, reason.isEmpty() ? QStringLiteral("The request failed.") : reason});
+  }
+  // Reported from the event loop, never from inside StartRequest.
+  void FailLater(const QString& reason) {
+    QMetaObject::invokeMethod(
+        this, [this, reason] { Fail(reason); }, Qt::QueuedConnection);
+  }
+
+  void Report(const HttpResult& result) {
+    reported_ = true;
+    idle_.stop();
+    whole_.stop();
+    HttpCompletion done = std::move(done_);
+    // Reported: whatever `done` does to the context leaves this object to
+    // its own deferred deletion.
+    setParent(nullptr);
+    deleteLater();
+    if (done) done(result);
+  }
+
+  const HttpOptions options_;
   const qint64 maxBody_;
-  QEventLoop loop_;
-  QTimer deadline_;  // connect, then receive time-out
-  QTimer whole_;     // the whole request
+  HttpCompletion done_;
+  QNetworkAccessManager manager_;
+  QNetworkReply* reply_ = nullptr;  // owned by the manager
+  QTimer idle_;                     // connect, then receive time-out
+  QTimer whole_;                    // the whole request
   QByteArray body_;
-  Failure failure_ = Failure::None;
+  bool reported_ = false;
 };
 
 }  // namespace
 
-HttpResponse SendRequest(const HttpRequest& request, const HttpOptions& options) {
-  if (request.host.isEmpty() && !options.override) throw NetworkError(QStringLiteral("No server host is given."));
-  if (!QCoreApplication::instance()) throw NetworkError(QStringLiteral("No event loop to run the request in."));
-
-  QNetworkAccessManager manager;
-  manager.setProxyFactory(new SystemProxies);  // the manager owns it
-  QNetworkRequest networkRequest(RequestUrl(request, options));
-  networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-  networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-  networkRequest.setHeader(QNetworkRequest::UserAgentHeader, options.userAgent);
-  for (const auto& [name, value] : request.headers) networkRequest.setRawHeader(name, value);
-
-  QNetworkReply* reply = request.method == HttpRequest::Method::Post ? manager.post(networkRequest, request.body)
-                                                                     : manager.get(networkRequest);
-  std::unique_ptr<QNetworkReply> owner(reply);
-  ReplyWatch watch(*reply, options, request.maxBodyBytes);
-  switch (watch.Wait()) {
-    case ReplyWatch::Failure::TimedOut:
-      throw NetworkError(QStringLiteral("The operation timed out."));
-    case ReplyWatch::Failure::TooLarge:
-      throw NetworkError(QStringLiteral("The server's reply is larger than %1 bytes.").arg(request.maxBodyBytes));
-    case ReplyWatch::Failure::None:
-      break;
-  }
-
-  const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-  if (!status.isValid()) throw NetworkError(reply->errorString());
-  HttpResponse response;
-  response.status = status.toInt();
-  if (response.status == 200) {
-    // A 200 whose body broke off is not a reply to act on.
-    if (reply->error() != QNetworkReply::NoError) throw NetworkError(reply->errorString());
-    response.body = std::move(watch.body());
-  }
-  return response;
+void StartRequest(const HttpRequest& request, const HttpOptions& options, HttpCompletion done, QObject* context) {
+  new PendingRequest(request, options, std::move(done), context);  // deletes itself
 }
 
 }  // namespace auralith::net

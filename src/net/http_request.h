@@ -5,14 +5,17 @@
 #include <QPair>
 #include <QString>
 
+#include <functional>
 #include <optional>
-#include <stdexcept>
 
-// The one way the program talks HTTP: a synchronous request that waits in a
-// local event loop (user input held back, so the waiting window cannot be
-// used meanwhile), with a connect time-out, a receive time-out and a bound on
-// the body, so a server that never answers or never stops cannot freeze the
-// program or fill its memory.
+class QObject;
+
+// The one way the program talks HTTP: a request started from the calling
+// thread's event loop that reports its outcome later through a completion
+// callback, so nothing else runs in the middle of the caller's own work.
+// A connect time-out, a receive (idle) time-out, a deadline for the whole
+// request and a bound on the body keep a server that never answers, never
+// stops or drips its reply from holding the program or filling its memory.
 
 namespace auralith::net {
 
@@ -22,6 +25,8 @@ inline constexpr qint64 kDocumentBodyLimit = 8 * 1024 * 1024;
 // Profile files are a few hundred bytes; anything near this is not one.
 inline constexpr qint64 kProfileBodyLimit = 1024 * 1024;
 inline constexpr quint16 kDefaultHttpPort = 80;
+// The whole of a catalogue, profile file or picture request.
+inline constexpr int kDocumentDeadlineMs = 30000;
 
 // Replaces the host and port of every server request ("host" or
 // "host:port"): development servers and tests on loopback.
@@ -40,10 +45,7 @@ std::optional<Endpoint> EndpointOverrideFromEnvironment();
 
 struct HttpOptions {
   int connectTimeoutMs = kDefaultTimeoutMs;
-  int receiveTimeoutMs = kDefaultTimeoutMs;
-  // Bounds the whole request, so a server that drips its reply cannot hold
-  // the program for long either.
-  int totalTimeoutMs = 5 * 60 * 1000;
+  int receiveTimeoutMs = kDefaultTimeoutMs;  // restarts with every piece
   // Where every request goes instead of the named host on port 80.
   std::optional<Endpoint> override;
   QByteArray userAgent = "Auralith";
@@ -60,6 +62,9 @@ struct HttpRequest {
   QList<QPair<QByteArray, QByteArray>> headers;
   QByteArray body;
   qint64 maxBodyBytes = kDocumentBodyLimit;
+  // Bounds the whole request, fitting what is asked for, so a server that
+  // drips its reply cannot hold the caller for long either.
+  int deadlineMs = kDocumentDeadlineMs;
 };
 
 struct HttpResponse {
@@ -67,21 +72,23 @@ struct HttpResponse {
   QByteArray body;  // only for status 200
 };
 
-// The connection itself failed: unknown host, refused, time-out, a broken
-// or oversized reply. Every other outcome is a status.
-class NetworkError : public std::runtime_error {
- public:
-  explicit NetworkError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
-  const QString& message() const { return message_; }
-
- private:
-  QString message_;
+// What came of a request: a response with its status, or the reason the
+// connection itself failed (unknown host, refused, time-out, a broken or
+// oversized reply).
+struct HttpResult {
+  std::optional<HttpResponse> response;
+  QString error;  // set when there is no response
 };
 
-// Sends the request and waits for the whole reply. Redirects are not
-// followed (they come back as their status), so a form never travels to a
-// host the caller did not name. Throws NetworkError.
-HttpResponse SendRequest(const HttpRequest& request, const HttpOptions& options);
+using HttpCompletion = std::function<void(const HttpResult&)>;
+
+// Starts the request and returns at once. `done` runs exactly once, later,
+// from the calling thread's event loop (never from inside this call). When
+// `context` is given and destroyed first, the request is abandoned and
+// `done` never runs. Redirects are not followed (they come back as their
+// status), so a form never travels to a host the caller did not name.
+void StartRequest(const HttpRequest& request, const HttpOptions& options, HttpCompletion done,
+                  QObject* context = nullptr);
 
 // The body with every carriage return dropped, as the clients keep replies.
 QByteArray WithoutCarriageReturns(QByteArray body);

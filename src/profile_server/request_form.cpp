@@ -1,9 +1,5 @@
 #include "profile_server/request_form.h"
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
-
-#include <QFile>
 #include <QMessageAuthenticationCode>
 
 namespace auralith::profiles {
@@ -19,18 +15,6 @@ QString DerivedMachineIdentifier(const QByteArray& systemMachineId) {
   if (id.isEmpty()) return QString();
   return QString::fromLatin1(
       QMessageAuthenticationCode::hash(id, QByteArray(kMachineIdHashKey), QCryptographicHash::Sha256).toHex());
-}
-
-AccountDetails ReadAccountDetails(const settings::SettingsStore& store, const QString& machineIdFile) {
-  AccountDetails account;
-  account.email = store.GetProfileString(settings::settingsSection, accountEmailKey);
-  account.password = store.GetProfileString(settings::settingsSection, accountPasswordKey);
-  account.machineId = store.GetProfileString(settings::settingsSection, machineIdKey);
-  if (account.machineId.isEmpty()) {
-    QFile file(machineIdFile);
-    if (file.open(QIODevice::ReadOnly)) account.machineId = DerivedMachineIdentifier(file.read(256));
-  }
-  return account;
 }
 
 QByteArray FormEncode(const QString& value) {

@@ -3,23 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
-namespace auralith::settings {
-class SettingsStore;
-}
-
 // The one form every request to the profile server carries, and the
-// account details that go into it.
+// account details that go into it (read by the application, which knows
+// where they are stored).
 
 namespace auralith::profiles {
-
-// Values of the "Settings" section holding the account details; all empty
-// until the user (or an installer) sets them.
-inline constexpr const char* accountEmailKey = "accountEmailKey";
-inline constexpr const char* accountPasswordKey = "accountPasswordKey";
-// A stored machine identifier replaces the one derived from the system's.
-inline constexpr const char* machineIdKey = "machineIdKey";
-
-inline constexpr const char* kSystemMachineIdFile = "/etc/machine-id";
 
 struct AccountDetails {
   QString email;
@@ -30,10 +18,6 @@ struct AccountDetails {
 // A one-way hash of the system's machine id, keyed for this application,
 // so the raw id never leaves the computer; empty when there is none.
 QString DerivedMachineIdentifier(const QByteArray& systemMachineId);
-
-// The account details of this installation.
-AccountDetails ReadAccountDetails(const settings::SettingsStore& store,
-                                  const QString& machineIdFile = QString::fromLatin1(kSystemMachineIdFile));
 
 // application/x-www-form-urlencoded, byte by byte over UTF-8: letters,
 // digits and "*-._" stay, a blank becomes "+", every other byte "%XX".

@@ -1,9 +1,9 @@
 #include "profiles/profile.h"
 
+#include "files/regular_file.h"
 #include "profiles/profile_file_format.h"
 #include "profiles/profile_folder.h"
 
-#include <sys/stat.h>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -49,11 +49,13 @@ Profile::Profile() : Profile(ProfileFolder()) {}
 Profile::Profile(std::string folder) : folder_(std::move(folder)), database_(DatabasePath(folder_)) {}
 
 void Profile::load(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  // Folders, pipes and devices are not profile files: a FIFO would block the
+  // open itself, and some devices never end. They are refused unopened.
+  files::OpenResult opened = files::OpenRegularFile(path, kMaxProfileFileBytes);
+  if (!opened.file.valid()) return;
+  std::unique_ptr<std::FILE, FileCloser> file(fdopen(opened.file.get(), "rb"));
   if (!file) return;
-  // Folders, pipes and devices are not profile files (and some never end).
-  struct stat info {};
-  if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  opened.file.release();  // the stream closes it now
 
   ProfileParameterSet music;
   ProfileParameterSet movie;

@@ -4,6 +4,7 @@
 #include "profiles/profile_parameter_set.h"
 #include "profiles/profile_record.h"
 
+#include <cstdint>
 #include <string>
 
 namespace auralith::profiles {
@@ -12,6 +13,9 @@ namespace auralith::profiles {
 // (0 is movie) its movie set.
 inline constexpr int kContentModeMusic = 1;
 inline constexpr int kContentModeMovie = 0;
+
+// A profile file is a few hundred bytes; a larger file is not loaded.
+inline constexpr std::uint64_t kMaxProfileFileBytes = 1024 * 1024;
 
 // One loaded profile: its music and movie parameter sets, its descriptive
 // record, its own profile database connection and the output boost flag of
@@ -23,8 +27,9 @@ class Profile {
   // Uses the given profile folder (ending in "/", or empty for none).
   explicit Profile(std::string folder);
 
-  // Fills the profile from a file. A file that cannot be opened or read
-  // (or is not a regular file) leaves everything as it was. The boost flag
+  // Fills the profile from a file. A file that cannot be opened or read,
+  // is not a regular file (checked before anything could block on it) or is
+  // larger than kMaxProfileFileBytes leaves everything as it was. The boost flag
   // is never changed by a load.
   void load(const std::string& path);
 

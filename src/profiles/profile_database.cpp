@@ -95,6 +95,14 @@ std::optional<ProfileDatabase::Row> ProfileDatabase::lookup(const std::string& d
   return row;
 }
 
+bool ProfileDatabase::namesPicture(const std::string& imageFileName, const std::string& exceptDataPath) const {
+  // Without an open database nothing can be told apart: the name counts as taken.
+  if (!db_) return true;
+  Statement select(db_, "SELECT 1 FROM profiles WHERE imgPath=? COLLATE NOCASE AND dataPath<>?");
+  if (!select || !select.bindText(1, imageFileName) || !select.bindText(2, exceptDataPath)) return true;
+  return sqlite3_step(select.get()) != SQLITE_DONE;
+}
+
 ProfileDatabase::Presence ProfileDatabase::rowPresence(const std::string& dataPath) const {
   Statement select(db_, kSelectByPath);
   if (!select || !select.bindText(1, dataPath)) return Presence::Unknown;

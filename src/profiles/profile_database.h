@@ -44,6 +44,10 @@ class ProfileDatabase {
   // the row was written.
   bool store(const std::string& dataPath, const ProfileRecord& record);
 
+  // Whether a row for another path than `exceptDataPath` names the picture
+  // file (without regard to case); true also when that cannot be told.
+  bool namesPicture(const std::string& imageFileName, const std::string& exceptDataPath) const;
+
  private:
   enum class Presence { Absent, Present, Unknown };
   Presence rowPresence(const std::string& dataPath) const;

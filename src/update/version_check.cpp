@@ -1,6 +1,5 @@
 #include "update/version_check.h"
 
-#include "app/diagnostic_log.h"
 #include "net/xml_nodes.h"
 #include "update/own_version.h"
 
@@ -27,30 +26,8 @@ QString FindElementText(const QByteArray& document, QStringView name) {
   }
 }
 
-namespace {
-
-VersionCheckResult Check(const VersionCheckOptions& options) {
+VersionCheckResult ReadVersionDocument(const QByteArray& body) {
   VersionCheckResult result;
-  net::HttpRequest request;
-  request.host = options.host;
-  request.path = kVersionDocumentPath;
-  net::HttpResponse response;
-  try {
-    response = net::SendRequest(request, options.http);
-  } catch (const net::NetworkError& error) {
-    const QString text = error.message().isEmpty() ? QStringLiteral("No error message is available.") : error.message();
-    if (options.reportError) options.reportError(text);
-    app::WriteLog(text);
-    result.failure = text;
-    return result;
-  }
-  if (response.status != 200) {
-    result.failure = QStringLiteral("The version server answered with status %1.").arg(response.status);
-    return result;
-  }
-  const QByteArray body = net::WithoutCarriageReturns(response.body);
-  app::WriteLog(QStringLiteral("New version check:"));
-  app::WriteLog(QString::fromUtf8(body));
   // Published texts often carry a line break or blanks around the number.
   result.publishedVersion = FindElementText(body, QString::fromLatin1(kVersionElement)).trimmed();
   result.newVersion =
@@ -58,22 +35,43 @@ VersionCheckResult Check(const VersionCheckOptions& options) {
   return result;
 }
 
-}  // namespace
-
-VersionCheckResult CheckPublishedVersion(const VersionCheckOptions& options) {
-  try {
-    return Check(options);
-  } catch (const std::exception& error) {
-    VersionCheckResult result;
-    result.failure = QString::fromStdString(error.what());
-    return result;
-  } catch (...) {
-    VersionCheckResult result;
-    result.failure = QStringLiteral("The version check failed.");
-    return result;
-  }
+void CheckPublishedVersionAsync(const VersionCheckOptions& options, std::function<void(VersionCheckResult)> done,
+                                QObject* context) {
+  net::HttpRequest request;
+  request.host = options.host;
+  request.path = kVersionDocumentPath;
+  request.deadlineMs = kVersionDocumentDeadlineMs;
+  const auto log = [options](const QString& line) {
+    if (options.log) options.log(line);
+  };
+  net::StartRequest(
+      request, options.http,
+      [options, log, done = std::move(done)](const net::HttpResult& outcome) {
+        VersionCheckResult result;
+        if (!outcome.response) {
+          if (options.reportError) options.reportError(outcome.error);
+          log(outcome.error);
+          result.failure = outcome.error;
+        } else if (outcome.response->status != 200) {
+          result.failure = QStringLiteral("The version server answered with status %1.").arg(outcome.response->status);
+        } else {
+          const QByteArray body = net::WithoutCarriageReturns(outcome.response->body);
+          log(QStringLiteral("New version check:"));
+          log(QString::fromUtf8(body));
+          result = ReadVersionDocument(body);
+        }
+        if (done) done(std::move(result));
+      },
+      context);
 }
 
-int CheckForNewVersion(const VersionCheckOptions& options) { return CheckPublishedVersion(options).newVersion; }
+void CheckForNewVersionAsync(const VersionCheckOptions& options, std::function<void(int)> done, QObject* context) {
+  CheckPublishedVersionAsync(
+      options,
+      [done = std::move(done)](const VersionCheckResult& result) {
+        if (done) done(result.newVersion);
+      },
+      context);
+}
 
 }  // namespace auralith::update

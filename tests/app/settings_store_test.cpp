@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,6 +166,19 @@ TEST_F(SettingsStoreTest, AnUnreadableStoreGivesDefaultsAndRefusesWrites) {
   EXPECT_EQ(store.GetProfileInt(settingsSection, modeKey, modeKeyDefault), 2);
   EXPECT_FALSE(store.WriteProfileInt(settingsSection, modeKey, 0));
   EXPECT_TRUE(QFileInfo(FilePath()).isDir());
+}
+
+TEST_F(SettingsStoreTest, AFifoOrDeviceInPlaceOfTheFileIsNeverOpened) {
+  ASSERT_TRUE(QDir().mkpath(folder_.path() + "/Halvorn Vovaruzoz"));
+  ASSERT_EQ(mkfifo(FilePath().toLocal8Bit().constData(), 0600), 0);
+  SettingsStore store = Store();
+  // Both return at once instead of waiting for a writer on the FIFO.
+  EXPECT_EQ(store.GetProfileInt(settingsSection, modeKey, modeKeyDefault), 2);
+  EXPECT_FALSE(store.WriteProfileInt(settingsSection, modeKey, 0));
+  ASSERT_TRUE(QFile::remove(FilePath()));
+  ASSERT_EQ(symlink("/dev/zero", FilePath().toLocal8Bit().constData()), 0);
+  EXPECT_EQ(store.GetProfileInt(settingsSection, modeKey, modeKeyDefault), 2);
+  EXPECT_FALSE(store.WriteProfileInt(settingsSection, modeKey, 0));
 }
 
 TEST_F(SettingsStoreTest, NamesThatWouldAddressAnotherGroupAreRefused) {

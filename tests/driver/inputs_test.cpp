@@ -2,7 +2,10 @@
 // feed, and the module arguments of sinks found on the sound server.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <string>
 #include <vector>
@@ -108,6 +111,31 @@ TEST(WavFile, RefusesOtherFormatsAndBrokenFiles) {
   ulx::StoreU32(huge.data() + 16, 0xFFFFFFF0u);
   EXPECT_FALSE(ParseWav(huge, stereo, error));
   EXPECT_FALSE(ReadWav("/nonexistent/x.wav", stereo, error));
+}
+
+TEST(WavFile, ReadsOnlyRegularFilesAndSaysWhy) {
+  std::vector<int16_t> stereo;
+  std::string error;
+  // /dev/zero never ends: refused before a byte is read.
+  EXPECT_FALSE(ReadWav("/dev/zero", stereo, error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  char folder[] = "/tmp/auralith-wav-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string fifo = std::string(folder) + "/feed.wav";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadWav(fifo, stereo, error));  // returns instead of waiting for a writer
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  const std::string wav = std::string(folder) + "/tone.wav";
+  const std::vector<uint8_t> bytes = WavBytes({3, -3}, 2);
+  FILE* file = std::fopen(wav.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+  std::fclose(file);
+  ASSERT_TRUE(ReadWav(wav, stereo, error)) << error;
+  EXPECT_EQ(stereo, (std::vector<int16_t>{3, -3}));
+  unlink(wav.c_str());
+  unlink(fifo.c_str());
+  rmdir(folder);
 }
 
 TEST(SinkArguments, RecognisesOnlyOurSinkAndItsOwner) {

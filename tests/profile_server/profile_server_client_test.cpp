@@ -1,6 +1,8 @@
 #include "profile_server/profile_server_client.h"
+#include "net/wait_for_completion.h"
 #include "profiles/profile_database.h"
 #include "server/reference_server_process.h"
+#include "server/test_picture.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,8 +19,20 @@ namespace {
 using auralith::testing::ReferenceServer;
 using auralith::testing::ServerData;
 
-const QByteArray kProfile = "1 0.5\r\n2 1.5\r\n\r\n1 0.25\r\n";
-const QByteArray kProfileStored = "1 0.5\n2 1.5\n\n1 0.25\n";
+// Both sets give every parameter 1 to 58; `end` is the line end.
+QByteArray CompleteProfile(const QByteArray& end, float movieValue = 0.25f) {
+  QByteArray text;
+  for (const float value : {0.5f, movieValue}) {
+    for (int number = 1; number <= 58; ++number)
+      text += QByteArray::number(number) + ' ' + QByteArray::number(value) + end;
+    text += end;
+  }
+  return text;
+}
+
+const QByteArray kProfile = CompleteProfile("\r\n");
+const QByteArray kProfileStored = CompleteProfile("\n");
+const QByteArray kPicture = auralith::testing::PngBytes();
 
 const QByteArray kCatalogue = R"(<?xml version="1.0"?>
 <catalogue>
@@ -33,11 +47,37 @@ const QByteArray kCatalogue = R"(<?xml version="1.0"?>
 </catalogue>
 )";
 
-class RecordingHandler : public StoredProfileHandler {
- public:
-  void ProfileStored(const std::string& storedPath) override { paths.push_back(storedPath); }
+// What the caller did with each stored path.
+struct RecordingHandler {
   std::vector<std::string> paths;
 };
+
+struct CatalogueOutcome {
+  bool ok = false;
+  QString failure;
+};
+
+// The calls as a program with nothing else to do waits for them.
+CatalogueOutcome FetchCatalogueNow(const ProfileServerClient& client, ProfileCatalogue& catalogue) {
+  using Fetch = ProfileServerClient::CatalogueFetch;
+  Fetch fetch = net::WaitForCompletion<Fetch>([&](std::function<void(Fetch)> done) { client.FetchCatalogue(done); });
+  if (fetch.catalogue) catalogue = std::move(*fetch.catalogue);
+  return {fetch.ok, fetch.failure};
+}
+
+ProfileServerClient::Stored StoreNow(const ProfileServerClient& client, const ProfileRecord& model,
+                                     RecordingHandler& handler, const QByteArray& picture = {}) {
+  using Stored = ProfileServerClient::Stored;
+  Stored stored = net::WaitForCompletion<Stored>(
+      [&](std::function<void(Stored)> done) { client.FetchAndStoreProfile(model, done, nullptr, picture); });
+  if (stored.path) handler.paths.push_back(*stored.path);
+  return stored;
+}
+
+std::optional<QByteArray> FetchPictureNow(const ProfileServerClient& client, const QString& url) {
+  using Picture = std::optional<QByteArray>;
+  return net::WaitForCompletion<Picture>([&](std::function<void(Picture)> done) { client.FetchPicture(url, done); });
+}
 
 class ProfileServerTest : public ::testing::Test {
  protected:
@@ -45,8 +85,8 @@ class ProfileServerTest : public ::testing::Test {
     ASSERT_TRUE(folder_.isValid());
     data_.Write(QStringLiteral("catalogue.xml"), kCatalogue);
     data_.Write(QStringLiteral("files/Orlo Cube.hvnp"), kProfile);
-    data_.Write(QStringLiteral("files/Tower.hvnp"), "7 7\n");
-    data_.Write(QStringLiteral("pictures/cube.png"), "\x89PNG picture");
+    data_.Write(QStringLiteral("files/Tower.hvnp"), CompleteProfile("\n", 7.0f));
+    data_.Write(QStringLiteral("pictures/cube.png"), kPicture);
   }
 
   void Start(const QStringList& extra = {}) {
@@ -107,7 +147,7 @@ class ProfileServerTest : public ::testing::Test {
 
   ProfileRecord Model(const QString& manufacturer, const std::string& model) {
     ProfileCatalogue catalogue;
-    EXPECT_TRUE(Client().FetchCatalogue(catalogue).ok);
+    EXPECT_TRUE(FetchCatalogueNow(Client(), catalogue).ok);
     for (int id = 1; id <= 3; ++id) {
       for (const auto& [maker, record] : catalogue.section(id)->models) {
         if (maker == manufacturer && record.model == model) return record;
@@ -120,7 +160,7 @@ class ProfileServerTest : public ::testing::Test {
   // Fetches and stores the model, expecting a refusal that changed nothing.
   ProfileServerClient::Stored FetchRefused(const ProfileRecord& model) {
     RecordingHandler handler;
-    const auto stored = Client().FetchAndStoreProfile(model, handler);
+    const auto stored = StoreNow(Client(), model, handler);
     EXPECT_FALSE(stored.path);
     EXPECT_FALSE(stored.failure.isEmpty());
     EXPECT_TRUE(handler.paths.empty());
@@ -139,7 +179,7 @@ class ProfileServerTest : public ::testing::Test {
 TEST_F(ProfileServerTest, CatalogueArrivesWithTheFormIntact) {
   Start();
   ProfileCatalogue catalogue;
-  const auto outcome = Client().FetchCatalogue(catalogue);
+  const auto outcome = FetchCatalogueNow(Client(), catalogue);
   EXPECT_TRUE(outcome.ok) << outcome.failure.toStdString();
   ASSERT_EQ(catalogue.section(2)->models.size(), 2u);
   EXPECT_EQ(catalogue.section(2)->models.begin()->second.location, "http://localhost/files/Orlo%20Cube.hvnp");
@@ -164,7 +204,7 @@ TEST_F(ProfileServerTest, CatalogueBuiltFromTheModelList) {
                    "image": "", "description": "closed <back>"}])");
   Start();
   ProfileCatalogue catalogue;
-  ASSERT_TRUE(Client().FetchCatalogue(catalogue).ok);
+  ASSERT_TRUE(FetchCatalogueNow(Client(), catalogue).ok);
   ASSERT_EQ(catalogue.section(3)->models.size(), 1u);
   const ProfileRecord& record = catalogue.section(3)->models.begin()->second;
   EXPECT_EQ(record.manufacturer, "T & S");
@@ -177,7 +217,7 @@ TEST_F(ProfileServerTest, RefusedAccountLeavesCatalogueWithoutMessage) {
          QStringLiteral("other")});
   ProfileCatalogue catalogue;
   catalogue.section(1)->manufacturers.append(QStringLiteral("kept"));
-  const auto outcome = Client().FetchCatalogue(catalogue);
+  const auto outcome = FetchCatalogueNow(Client(), catalogue);
   EXPECT_FALSE(outcome.ok);
   EXPECT_TRUE(outcome.failure.contains(u"403"));
   EXPECT_EQ(catalogue.section(1)->manufacturers, QStringList{"kept"});
@@ -188,14 +228,14 @@ TEST_F(ProfileServerTest, MatchingAccountIsAccepted) {
   Start({QStringLiteral("--email"), QStringLiteral("me@example.org"), QStringLiteral("--password"),
          QStringLiteral("p&ss=w+rd %")});
   ProfileCatalogue catalogue;
-  EXPECT_TRUE(Client().FetchCatalogue(catalogue).ok);
+  EXPECT_TRUE(FetchCatalogueNow(Client(), catalogue).ok);
 }
 
 TEST_F(ProfileServerTest, ServerErrorLeavesCatalogueWithoutMessage) {
   Start({QStringLiteral("--fault"), QStringLiteral("status500")});
   ProfileCatalogue catalogue;
   catalogue.section(1)->manufacturers.append(QStringLiteral("kept"));
-  EXPECT_FALSE(Client().FetchCatalogue(catalogue).ok);
+  EXPECT_FALSE(FetchCatalogueNow(Client(), catalogue).ok);
   EXPECT_EQ(catalogue.section(1)->manufacturers, QStringList{"kept"});
   EXPECT_TRUE(shown_.isEmpty());
 }
@@ -203,7 +243,7 @@ TEST_F(ProfileServerTest, ServerErrorLeavesCatalogueWithoutMessage) {
 TEST_F(ProfileServerTest, UnreachableServerTellsTheUser) {
   ProfileCatalogue catalogue;
   catalogue.section(1)->manufacturers.append(QStringLiteral("kept"));
-  EXPECT_FALSE(Client().FetchCatalogue(catalogue).ok);  // nothing listens on port 1
+  EXPECT_FALSE(FetchCatalogueNow(Client(), catalogue).ok);  // nothing listens on port 1
   EXPECT_EQ(catalogue.section(1)->manufacturers, QStringList{"kept"});
   EXPECT_EQ(shown_.size(), 1);
 }
@@ -211,7 +251,7 @@ TEST_F(ProfileServerTest, UnreachableServerTellsTheUser) {
 TEST_F(ProfileServerTest, SilentServerTimesOut) {
   Start({QStringLiteral("--fault"), QStringLiteral("slow")});
   ProfileCatalogue catalogue;
-  EXPECT_FALSE(Client().FetchCatalogue(catalogue).ok);
+  EXPECT_FALSE(FetchCatalogueNow(Client(), catalogue).ok);
   ASSERT_EQ(shown_.size(), 1);
   EXPECT_TRUE(shown_[0].contains(u"timed out"));
 }
@@ -220,7 +260,7 @@ TEST_F(ProfileServerTest, EndlessCatalogueIsRefused) {
   Start({QStringLiteral("--fault"), QStringLiteral("endless")});
   ProfileCatalogue catalogue;
   catalogue.section(1)->manufacturers.append(QStringLiteral("kept"));
-  EXPECT_FALSE(Client().FetchCatalogue(catalogue).ok);
+  EXPECT_FALSE(FetchCatalogueNow(Client(), catalogue).ok);
   EXPECT_EQ(catalogue.section(1)->manufacturers, QStringList{"kept"});
   EXPECT_EQ(shown_.size(), 1);
 }
@@ -228,7 +268,7 @@ TEST_F(ProfileServerTest, EndlessCatalogueIsRefused) {
 TEST_F(ProfileServerTest, MalformedCatalogueKeepsTheModelsBeforeTheFault) {
   Start({QStringLiteral("--fault"), QStringLiteral("malformed")});
   ProfileCatalogue catalogue;
-  const auto outcome = Client().FetchCatalogue(catalogue);
+  const auto outcome = FetchCatalogueNow(Client(), catalogue);
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(catalogue.section(2)->models.size(), 2u);
 }
@@ -236,7 +276,7 @@ TEST_F(ProfileServerTest, MalformedCatalogueKeepsTheModelsBeforeTheFault) {
 TEST_F(ProfileServerTest, CatalogueWithDtdIsNotRead) {
   Start({QStringLiteral("--fault"), QStringLiteral("dtd")});
   ProfileCatalogue catalogue;
-  EXPECT_FALSE(Client().FetchCatalogue(catalogue).ok);
+  EXPECT_FALSE(FetchCatalogueNow(Client(), catalogue).ok);
   EXPECT_TRUE(catalogue.empty());
 }
 
@@ -247,7 +287,7 @@ TEST_F(ProfileServerTest, FetchedProfileIsStoredWithItsRowAndHandedOn) {
   ProfileRecord model = Model(QStringLiteral("Orlo"), "Cube");
   model.imageFileName = "cube.png";
   RecordingHandler handler;
-  const auto stored = Client().FetchAndStoreProfile(model, handler);
+  const auto stored = StoreNow(Client(), model, handler);
   const std::string expected = InFolder(QStringLiteral("Orlo Cube.hvnp")).toStdString();
   ASSERT_EQ(stored.path, expected) << stored.failure.toStdString();
   EXPECT_EQ(handler.paths, std::vector<std::string>{expected});
@@ -276,7 +316,7 @@ TEST_F(ProfileServerTest, ExistingFileKeepsItsContentsWhileItsRowIsUpdated) {
     ASSERT_TRUE(db.store(path, old));
   }
   RecordingHandler handler;
-  EXPECT_EQ(Client().FetchAndStoreProfile(Model(QStringLiteral("Orlo"), "Cube"), handler).path, path);
+  EXPECT_EQ(StoreNow(Client(), Model(QStringLiteral("Orlo"), "Cube"), handler).path, path);
   EXPECT_EQ(Read(existing.fileName()), kProfile);
   EXPECT_EQ(Column(path, "descr"), "compact");
   EXPECT_EQ(handler.paths.size(), 1u);
@@ -289,7 +329,7 @@ TEST_F(ProfileServerTest, ExistingFileWithOtherContentIsNotRelabelled) {
   existing.write("5 5\n");
   existing.close();
   RecordingHandler handler;
-  const auto stored = Client().FetchAndStoreProfile(Model(QStringLiteral("Orlo"), "Cube"), handler);
+  const auto stored = StoreNow(Client(), Model(QStringLiteral("Orlo"), "Cube"), handler);
   const QString second = InFolder(QStringLiteral("Orlo Cube (2).hvnp"));
   ASSERT_EQ(stored.path, second.toStdString());
   EXPECT_EQ(Read(existing.fileName()), "5 5\n");
@@ -336,7 +376,7 @@ TEST_F(ProfileServerTest, OtherHostGetsNoAccountDetails) {
   ProfileRecord model = Model(QStringLiteral("Orlo"), "Tower");
   model.location = "http://mirror.elsewhere.example/files/Tower.hvnp";
   RecordingHandler handler;
-  ASSERT_TRUE(Client().FetchAndStoreProfile(model, handler).path);
+  ASSERT_TRUE(StoreNow(Client(), model, handler).path);
   const QJsonObject form = Forms().last();
   EXPECT_EQ(form[QStringLiteral("path")].toString(), "/files/Tower.hvnp");
   EXPECT_EQ(Field(form, "email"), "");
@@ -346,47 +386,94 @@ TEST_F(ProfileServerTest, OtherHostGetsNoAccountDetails) {
 
 // -- pictures ------------------------------------------------------------
 
-TEST_F(ProfileServerTest, PictureIsSavedUnderItsUrlName) {
+TEST_F(ProfileServerTest, PictureFetchGivesOnlyImagesAndWritesNothing) {
+  data_.Write(QStringLiteral("pictures/error.png"), "<html>404 page</html>\n");
   Start();
-  const ProfileRecord model = Model(QStringLiteral("Orlo"), "Cube");
-  EXPECT_EQ(Client().FetchPicture(QString::fromStdString(model.imageUrl), model), "cube.png");
-  EXPECT_EQ(Read(InFolder(QStringLiteral("cube.png"))), "\x89PNG picture");
-}
-
-TEST_F(ProfileServerTest, PictureUrlEndingInSlashGivesTmpPng) {
-  Start();
-  ProfileRecord model;
-  model.model = "Cube";
-  EXPECT_EQ(Client().FetchPicture(QStringLiteral("http://localhost/pictures/cube.png/"), model), "tmp.png");
-  EXPECT_EQ(Read(InFolder(QStringLiteral("tmp.png"))), "\x89PNG picture");
-}
-
-TEST_F(ProfileServerTest, PictureNeverReplacesTheDatabaseOrAProfile) {
-  data_.Write(QStringLiteral("pictures/ULXProfileData"), "picture bytes");
-  data_.Write(QStringLiteral("pictures/Cube.hvnp"), "picture bytes");
-  Start();
-  QFile database(InFolder(QString::fromLatin1(kProfileDatabaseFileName)));
-  ASSERT_TRUE(database.open(QIODevice::WriteOnly));
-  database.write("database");
-  database.close();
-  ProfileRecord model;
-  model.model = "Orlo Cube";
-  EXPECT_EQ(Client().FetchPicture(QStringLiteral("http://localhost/pictures/ULXProfileData"), model), "Orlo_Cube.png");
-  EXPECT_EQ(Client().FetchPicture(QStringLiteral("http://localhost/pictures/Cube.hvnp"), model), "Orlo_Cube.png");
-  EXPECT_EQ(Read(database.fileName()), "database");
-  EXPECT_FALSE(QFile::exists(InFolder(QStringLiteral("Cube.hvnp"))));
-  EXPECT_EQ(Read(InFolder(QStringLiteral("Orlo_Cube.png"))), "picture bytes");
-}
-
-TEST_F(ProfileServerTest, PictureThatCannotBeFetchedGivesNoName) {
-  Start();
-  ProfileRecord model;
-  model.model = "Cube";
-  EXPECT_EQ(Client().FetchPicture(QStringLiteral("http://localhost/pictures/none.png"), model), "");
+  EXPECT_EQ(FetchPictureNow(Client(), QStringLiteral("http://localhost/pictures/cube.png")), kPicture);
+  EXPECT_FALSE(FetchPictureNow(Client(), QStringLiteral("http://localhost/pictures/error.png")));
+  EXPECT_FALSE(FetchPictureNow(Client(), QStringLiteral("http://localhost/pictures/none.png")));
   EXPECT_TRUE(FolderEntries().isEmpty());
   server_.reset();
-  EXPECT_EQ(Client().FetchPicture(QStringLiteral("http://localhost/pictures/cube.png"), model), "");
+  EXPECT_FALSE(FetchPictureNow(Client(), QStringLiteral("http://localhost/pictures/cube.png")));
   EXPECT_TRUE(shown_.isEmpty());
+}
+
+TEST_F(ProfileServerTest, PictureComesOnlyWithAnAcceptedProfile) {
+  data_.Write(QStringLiteral("files/Orlo Cube.hvnp"), "1 0\n");  // parameters 2 to 58 missing
+  Start();
+  RecordingHandler handler;
+  const auto stored = StoreNow(Client(), Model(QStringLiteral("Orlo"), "Cube"), handler);
+  EXPECT_FALSE(stored.path);
+  EXPECT_TRUE(FolderEntries().isEmpty());
+  // Only the catalogue and the profile were asked for, never the picture.
+  EXPECT_EQ(Forms().size(), 2);
+}
+
+TEST_F(ProfileServerTest, PictureThatIsNotAnImageReplacesNothing) {
+  data_.Write(QStringLiteral("pictures/cube.png"), "<html>error page</html>\n");
+  Start();
+  const QByteArray builtIn = auralith::testing::PngBytes(Qt::red);
+  QFile existing(InFolder(QStringLiteral("cube.png")));
+  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+  existing.write(builtIn);
+  existing.close();
+  RecordingHandler handler;
+  const auto stored = StoreNow(Client(), Model(QStringLiteral("Orlo"), "Cube"), handler);
+  ASSERT_TRUE(stored.path) << stored.failure.toStdString();
+  EXPECT_TRUE(stored.pictureName.isEmpty());
+  EXPECT_EQ(Read(existing.fileName()), builtIn);
+  EXPECT_EQ(Column(*stored.path, "imgPath"), "");
+}
+
+TEST_F(ProfileServerTest, TakenPictureNameGetsANumberedSuffix) {
+  Start();
+  const QByteArray other = auralith::testing::PngBytes(Qt::red);
+  QFile existing(InFolder(QStringLiteral("cube.png")));  // a built-in picture, say
+  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+  existing.write(other);
+  existing.close();
+  {
+    // Another profile's record names "cube (2).png", not yet on disk.
+    ProfileDatabase db(Folder() + kProfileDatabaseFileName);
+    ProfileRecord record;
+    record.imageFileName = "cube (2).png";
+    ASSERT_TRUE(db.store(InFolder(QStringLiteral("Other.hvnp")).toStdString(), record));
+  }
+  RecordingHandler handler;
+  const auto stored = StoreNow(Client(), Model(QStringLiteral("Orlo"), "Cube"), handler);
+  ASSERT_TRUE(stored.path) << stored.failure.toStdString();
+  EXPECT_EQ(stored.pictureName, "cube (3).png");
+  EXPECT_EQ(Read(existing.fileName()), other);
+  EXPECT_EQ(Read(InFolder(QStringLiteral("cube (3).png"))), kPicture);
+  EXPECT_EQ(Column(*stored.path, "imgPath"), "cube (3).png");
+  EXPECT_FALSE(QFile::exists(InFolder(QStringLiteral("cube (2).png"))));
+}
+
+TEST_F(ProfileServerTest, PictureTheCallerHoldsIsStoredWithoutAnotherRequest) {
+  Start();
+  RecordingHandler handler;
+  const ProfileRecord model = Model(QStringLiteral("Orlo"), "Cube");
+  const auto stored = StoreNow(Client(), model, handler, kPicture);
+  ASSERT_TRUE(stored.path);
+  EXPECT_EQ(stored.pictureName, "cube.png");
+  EXPECT_EQ(Read(InFolder(QStringLiteral("cube.png"))), kPicture);
+  EXPECT_EQ(Forms().size(), 2);  // catalogue and profile only
+}
+
+TEST_F(ProfileServerTest, DatabaseNamesAreNeverUsedForDownloads) {
+  data_.Write(QStringLiteral("files/ULXProfileData"), kProfile);
+  data_.Write(QStringLiteral("files/ULXProfileData-journal"), kProfile);
+  Start();
+  for (const char* name : {"ULXProfileData", "ULXProfileData-journal"}) {
+    ProfileRecord model = Model(QStringLiteral("Orlo"), "Tower");
+    model.location = std::string("http://localhost/files/") + name;
+    RecordingHandler handler;
+    const auto stored = StoreNow(Client(), model, handler);
+    ASSERT_TRUE(stored.path) << stored.failure.toStdString();
+    EXPECT_EQ(*stored.path, InFolder(QStringLiteral("%1 (2)").arg(QLatin1StringView(name))).toStdString());
+  }
+  // The database itself is still one.
+  EXPECT_EQ(Column(InFolder(QStringLiteral("ULXProfileData (2)")).toStdString(), "model"), "Tower");
 }
 
 TEST(PictureFileName, DerivedFromTheModelWhenTheUrlGivesNoPictureName) {
@@ -399,11 +486,24 @@ TEST(PictureFileName, DerivedFromTheModelWhenTheUrlGivesNoPictureName) {
   EXPECT_EQ(PictureFileName(QStringLiteral("http://h/p/x.svg"), model), "tmp.png");
 }
 
-TEST(HoldsParameterLine, NeedsOneLineThatScans) {
-  EXPECT_TRUE(HoldsParameterLine("heading\n12 0.5 dB\n"));
-  EXPECT_FALSE(HoldsParameterLine("12,5\n12\n\n<html>\n"));
-  EXPECT_FALSE(HoldsParameterLine(""));
-  EXPECT_TRUE(HoldsParameterLine(QByteArray(300, 'x') + "\n" + QByteArray(255, 'y') + "1 2\n"));
+TEST(IsCompleteProfile, BothSetsNeedEveryParameterWithAFiniteValue) {
+  EXPECT_TRUE(IsCompleteProfile(kProfileStored));
+  EXPECT_FALSE(IsCompleteProfile("1 0\n"));
+  EXPECT_FALSE(IsCompleteProfile(""));
+  EXPECT_FALSE(IsCompleteProfile("<html>\n"));
+  QByteArray musicOnly;
+  for (int number = 1; number <= 58; ++number) musicOnly += QByteArray::number(number) + " 1\n";
+  EXPECT_FALSE(IsCompleteProfile(musicOnly));
+  QByteArray withNan = kProfileStored;
+  withNan.replace("\n30 0.25\n", "\n30 nan\n");
+  ASSERT_NE(withNan, kProfileStored);
+  EXPECT_FALSE(IsCompleteProfile(withNan));
+}
+
+TEST(DecodesAsImage, OnlyRealPictures) {
+  EXPECT_TRUE(DecodesAsImage(kPicture));
+  EXPECT_FALSE(DecodesAsImage("\x89PNG but nothing more"));
+  EXPECT_FALSE(DecodesAsImage(""));
 }
 
 }  // namespace

@@ -1,9 +1,4 @@
 #include "profile_server/request_form.h"
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
-
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -33,45 +28,6 @@ TEST(DerivedMachineIdentifier, IsAStableOneWayHash) {
   EXPECT_EQ(derived, DerivedMachineIdentifier(id.trimmed()));
   EXPECT_NE(derived, DerivedMachineIdentifier("0123456789abcdef0123456789abcdee"));
   EXPECT_EQ(DerivedMachineIdentifier(" \n"), "");
-}
-
-class AccountDetailsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    qputenv(settings::configDirEnv, dir_.path().toUtf8());
-    QFile file(dir_.filePath(QStringLiteral("machine-id")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("fedcba9876543210fedcba9876543210\n");
-  }
-  void TearDown() override { qunsetenv(settings::configDirEnv); }
-  QString MachineIdFile() const { return dir_.filePath(QStringLiteral("machine-id")); }
-
-  QTemporaryDir dir_;
-};
-
-TEST_F(AccountDetailsTest, EmptyStoreGivesEmptyAccountAndDerivedMachineId) {
-  settings::SettingsStore store;
-  const AccountDetails account = ReadAccountDetails(store, MachineIdFile());
-  EXPECT_EQ(account.email, "");
-  EXPECT_EQ(account.password, "");
-  EXPECT_EQ(account.machineId, DerivedMachineIdentifier("fedcba9876543210fedcba9876543210"));
-}
-
-TEST_F(AccountDetailsTest, StoredValuesAreRead) {
-  settings::SettingsStore store;
-  ASSERT_TRUE(store.WriteProfileString(settings::settingsSection, accountEmailKey, QStringLiteral("me@x.org")));
-  ASSERT_TRUE(store.WriteProfileString(settings::settingsSection, accountPasswordKey, QStringLiteral("p&w")));
-  ASSERT_TRUE(store.WriteProfileString(settings::settingsSection, machineIdKey, QStringLiteral("given")));
-  const AccountDetails account = ReadAccountDetails(store, MachineIdFile());
-  EXPECT_EQ(account.email, "me@x.org");
-  EXPECT_EQ(account.password, "p&w");
-  EXPECT_EQ(account.machineId, "given");
-}
-
-TEST_F(AccountDetailsTest, NoMachineIdFileGivesEmptyId) {
-  settings::SettingsStore store;
-  EXPECT_EQ(ReadAccountDetails(store, dir_.filePath(QStringLiteral("none"))).machineId, "");
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 using namespace auralith::profiles;
@@ -112,6 +114,14 @@ TEST_F(ProfileTest, UnreadableFilesLeaveEverythingAsItWas) {
   std::filesystem::create_directory(tmp.path() / "Folder.hvnp");
   profile.load(tmp.folder() + "Folder.hvnp");
   profile.load("/dev/zero");
+  // A slot path naming a FIFO returns at once instead of waiting for a writer.
+  const std::string fifo = tmp.folder() + "Fifo.hvnp";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  profile.load(fifo);
+  // Nothing near a profile file's size.
+  std::string huge(kMaxProfileFileBytes + 1, '\n');
+  huge.replace(0, 5, "1 10\n");
+  profile.load(tmp.write("Huge.hvnp", huge));
 
   EXPECT_EQ(profile.record(), before);
   EXPECT_EQ(profile.musicSet().size(), 1u);

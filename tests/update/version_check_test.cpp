@@ -1,5 +1,8 @@
 #include "update/version_check.h"
+#include "net/wait_for_completion.h"
 #include "server/reference_server_process.h"
+
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +11,11 @@ namespace {
 
 using auralith::testing::ReferenceServer;
 using auralith::testing::ServerData;
+
+VersionCheckResult CheckAndWait(const VersionCheckOptions& options) {
+  return net::WaitForCompletion<VersionCheckResult>(
+      [&](std::function<void(VersionCheckResult)> done) { CheckPublishedVersionAsync(options, std::move(done)); });
+}
 
 class VersionCheck : public ::testing::Test {
  protected:
@@ -23,7 +31,8 @@ class VersionCheck : public ::testing::Test {
     options.http.connectTimeoutMs = 2000;
     options.http.receiveTimeoutMs = 500;
     options.reportError = [this](const QString& message) { shown_.append(message); };
-    return CheckPublishedVersion(options);
+    options.log = [this](const QString& line) { logged_.append(line); };
+    return CheckAndWait(options);
   }
 
   static QByteArray Pad(const QByteArray& version) {
@@ -33,6 +42,7 @@ class VersionCheck : public ::testing::Test {
 
   ServerData data_;
   QStringList shown_;
+  QStringList logged_;
 };
 
 TEST_F(VersionCheck, SameVersionGivesZero) {
@@ -41,6 +51,34 @@ TEST_F(VersionCheck, SameVersionGivesZero) {
   EXPECT_EQ(result.newVersion, 0);
   EXPECT_EQ(result.publishedVersion, "1.2.4");
   EXPECT_FALSE(result.failure);
+  ASSERT_EQ(logged_.size(), 2);
+  EXPECT_EQ(logged_[0], "New version check:");
+  EXPECT_EQ(logged_[1], QString::fromLatin1(Pad("1.2.4")));
+}
+
+TEST_F(VersionCheck, DocumentThatIsNotXmlFindsNoVersion) {
+  Publish("<html><body>Not found</html>\n");
+  const VersionCheckResult html = Check();
+  EXPECT_EQ(html.newVersion, 0);
+  EXPECT_TRUE(html.publishedVersion.isEmpty());
+  EXPECT_FALSE(html.failure);
+  Publish("1.3.0\n");
+  EXPECT_TRUE(Check().publishedVersion.isEmpty());
+}
+
+TEST_F(VersionCheck, DrippingServerIsCutOffAtTheTenSecondDeadline) {
+  QElapsedTimer clock;
+  clock.start();
+  // Every piece comes well inside the receive time-out; only the deadline
+  // of the whole request ends it.
+  const VersionCheckResult result = Check({QStringLiteral("--fault"), QStringLiteral("drip")});
+  EXPECT_EQ(result.newVersion, 0);
+  ASSERT_TRUE(result.failure);
+  EXPECT_TRUE(result.failure->contains(u"timed out"));
+  EXPECT_GE(clock.elapsed(), kVersionDocumentDeadlineMs - 500);
+  EXPECT_LT(clock.elapsed(), kVersionDocumentDeadlineMs + 5000);
+  EXPECT_EQ(shown_.size(), 1);
+  EXPECT_EQ(logged_, shown_);
 }
 
 TEST_F(VersionCheck, HigherOrLowerVersionGivesOne) {
@@ -121,27 +159,10 @@ TEST(VersionCheckFailure, RefusedConnectionGivesZeroAndTellsTheUser) {
   // Port 1 on loopback: nothing listens there.
   options.http.override = net::Endpoint{QStringLiteral("127.0.0.1"), 1};
   options.reportError = [&shown](const QString& message) { shown.append(message); };
-  EXPECT_EQ(CheckForNewVersion(options), 0);
+  const int answer = net::WaitForCompletion<int>(
+      [&](std::function<void(int)> done) { CheckForNewVersionAsync(options, std::move(done)); });
+  EXPECT_EQ(answer, 0);
   EXPECT_EQ(shown.size(), 1);
-}
-
-}  // namespace
-}  // namespace auralith::update
-
-#include "app/server_host.h"
-#include "update/this_run.h"
-
-namespace auralith::update {
-namespace {
-
-TEST(ThisRun, WithoutApplicationUsesProductionHostAndTheOverride) {
-  qputenv(net::kServerOverrideEnv, "127.0.0.1:8081");
-  const VersionCheckOptions options = VersionCheckOptionsOfThisRun(nullptr);
-  qunsetenv(net::kServerOverrideEnv);
-  EXPECT_EQ(options.host, QString::fromLatin1(app::kProductionServerHost));
-  ASSERT_TRUE(options.http.override);
-  EXPECT_EQ(*options.http.override, (net::Endpoint{QStringLiteral("127.0.0.1"), 8081}));
-  EXPECT_FALSE(VersionCheckOptionsOfThisRun(nullptr).http.override);
 }
 
 }  // namespace

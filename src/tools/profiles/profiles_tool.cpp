@@ -2,9 +2,11 @@
 
 #include "app/command_line.h"
 #include "app/diagnostic_log.h"
+#include "app/server_client_options.h"
 #include "app/server_host.h"
 #include "app/settings_store.h"
 #include "audio/sound_server_facts.h"
+#include "net/wait_for_completion.h"
 #include "profile_server/profile_server_client.h"
 #include "update/version_check.h"
 
@@ -43,7 +45,7 @@ struct Session {
 
   // Failures come back as one-line reasons, so nothing is shown on the way.
   profiles::ProfileServerClient Client() const {
-    return profiles::ProfileServerClient(profiles::DefaultProfileServerOptions(host, store));
+    return profiles::ProfileServerClient(app::ProfileServerOptionsFor(host, store));
   }
 
   QString host;
@@ -73,11 +75,16 @@ void PrintTable(const QList<QStringList>& rows, QTextStream& out) {
   out.flush();
 }
 
-// False, with the reason on `err`, when the catalogue could not be had.
+// False, with the reason on `err`, when the catalogue could not be had. The
+// tool has nothing else to do meanwhile: each call waits at the top.
 bool FetchCatalogue(Session& session, profiles::ProfileCatalogue& catalogue, QTextStream& err) {
-  const auto outcome = session.Client().FetchCatalogue(catalogue);
-  if (!outcome.ok) Fail(err, outcome.failure);
-  return outcome.ok;
+  using Fetch = profiles::ProfileServerClient::CatalogueFetch;
+  const profiles::ProfileServerClient client = session.Client();
+  Fetch fetch =
+      net::WaitForCompletion<Fetch>([&](std::function<void(Fetch)> done) { client.FetchCatalogue(std::move(done)); });
+  if (fetch.catalogue) catalogue = std::move(*fetch.catalogue);
+  if (!fetch.ok) Fail(err, fetch.failure);
+  return fetch.ok;
 }
 
 int Catalogue(Session& session, const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -104,12 +111,6 @@ int Catalogue(Session& session, const QStringList& args, QTextStream& out, QText
   return 0;
 }
 
-class PrintingHandler : public profiles::StoredProfileHandler {
- public:
-  void ProfileStored(const std::string& storedPath) override { path = storedPath; }
-  std::string path;
-};
-
 int Get(Session& session, const QStringList& args, QTextStream& out, QTextStream& err) {
   if (args.size() != 3) {
     err << kUsage;
@@ -128,24 +129,25 @@ int Get(Session& session, const QStringList& args, QTextStream& out, QTextStream
   if (!chosen) {
     return Fail(err, QStringLiteral("the %1 catalogue has no model \"%2\" of \"%3\"").arg(args[0], args[2], args[1]));
   }
+  using Stored = profiles::ProfileServerClient::Stored;
   const profiles::ProfileServerClient client = session.Client();
-  // As in the browser: the picture comes with choosing the model, so the
-  // stored row names it.
-  if (!chosen->imageUrl.empty()) {
-    chosen->imageFileName = client.FetchPicture(QString::fromStdString(chosen->imageUrl), *chosen).toStdString();
-  }
-  PrintingHandler handler;
-  const auto stored = client.FetchAndStoreProfile(*chosen, handler);
+  // The picture comes after the profile was accepted.
+  const Stored stored = net::WaitForCompletion<Stored>(
+      [&](std::function<void(Stored)> done) { client.FetchAndStoreProfile(*chosen, std::move(done)); });
   if (!stored.path) return Fail(err, stored.failure);
   out << QString::fromStdString(*stored.path) << Qt::endl;
   return 0;
 }
 
 int CheckUpdate(Session& session, QTextStream& out, QTextStream& err) {
-  update::VersionCheckOptions options;
-  options.host = session.host;
-  const update::VersionCheckResult result = update::CheckPublishedVersion(options);
+  const update::VersionCheckOptions options = app::VersionCheckOptionsFor(session.host);
+  const update::VersionCheckResult result =
+      net::WaitForCompletion<update::VersionCheckResult>([&](std::function<void(update::VersionCheckResult)> done) {
+        update::CheckPublishedVersionAsync(options, std::move(done));
+      });
   if (result.failure) return Fail(err, *result.failure);
+  // A document without a version (or no XML at all) answers nothing.
+  if (result.publishedVersion.isEmpty()) return Fail(err, QStringLiteral("no version found"));
   out << result.newVersion << Qt::endl;
   return 0;
 }

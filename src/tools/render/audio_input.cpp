@@ -1,10 +1,13 @@
 #include "tools/render/audio_input.h"
 
+#include "files/regular_file.h"
+
 #include <samplerate.h>
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace auralith::render {
 
@@ -22,8 +25,16 @@ std::int16_t ToPcm(float x) {
 
 std::unique_ptr<AudioInput> AudioInput::Open(const std::string& path, std::string& error) {
   std::unique_ptr<AudioInput> input(new AudioInput);
+  // A pipe or device named as input is refused before it could block the
+  // open; sound files are read in chunks, so any size will do.
+  files::OpenResult opened = files::OpenRegularFile(path, std::numeric_limits<std::uint64_t>::max());
+  if (!opened.file.valid()) {
+    error = "cannot read '" + path + "': " + opened.error;
+    return nullptr;
+  }
   SF_INFO info{};
-  input->file_ = sf_open(path.c_str(), SFM_READ, &info);
+  input->file_ = sf_open_fd(opened.file.get(), SFM_READ, &info, SF_TRUE);
+  if (input->file_) opened.file.release();  // closed with the sound file now
   if (!input->file_) {
     error = "cannot read '" + path + "': " + sf_strerror(nullptr);
     return nullptr;

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     ProgressBar bar(stderr, 30 * auralith::kStreamRate);
     result = RenderFile(*command.options, [&bar](std::uint64_t done, std::uint64_t total) { bar.Update(done, total); });
   }
+  if (!result.warning.empty()) std::fprintf(stderr, "auralith-render: warning: %s\n", result.warning.c_str());
   if (result.status != kExitOk) std::fprintf(stderr, "auralith-render: %s\n", result.error.c_str());
   return result.status;
 }

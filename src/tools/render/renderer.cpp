@@ -1,6 +1,7 @@
 #include "tools/render/renderer.h"
 
 #include "dsp/chain.h"
+#include "mapping/missing_parameters.h"
 #include "mapping/profile_mapping.h"
 #include "mapping/user_eq.h"
 #include "profiles/builtin_profiles.h"
@@ -36,13 +37,21 @@ bool AllZero(const std::int16_t* samples, std::size_t count) {
 }  // namespace
 
 std::string ResolveProfile(const std::string& argument) {
-  if (IsRegularFile(argument)) return argument;
+  // A built-in name never means a file of that name in the working folder.
   const std::string builtin = profiles::FindBuiltinProfileFile(argument);
-  if (builtin.empty()) return {};
+  if (builtin.empty()) return IsRegularFile(argument) ? argument : std::string{};
   for (const std::string& folder : {profiles::ProfileFolder(), std::string(AURALITH_BUILTIN_PROFILE_DIR "/")}) {
     if (!folder.empty() && IsRegularFile(folder + builtin)) return folder + builtin;
   }
   return {};
+}
+
+std::string MissingParametersWarning(const std::string& profilePath, profiles::Profile& profile, int contentMode) {
+  const std::vector<std::int32_t> missing = dsp::MissingProfileParameters(profile.parameterSet(contentMode));
+  if (missing.empty()) return {};
+  const char* set = contentMode == profiles::kContentModeMusic ? "music" : "movie";
+  return "profile '" + profilePath + "' (" + set + " set) lacks parameter" + (missing.size() == 1 ? " " : "s ") +
+         dsp::ParameterNumberList(missing) + "; they read as 0";
 }
 
 void SetUpChain(dsp::DspState& state, profiles::Profile& profile, const RenderOptions& options) {
@@ -72,6 +81,9 @@ RenderResult RenderFile(const RenderOptions& options, const ProgressCallback& pr
   profile.load(profilePath);
   if (profile.record().location != profilePath)
     return Failure(kExitBadInput, "cannot read profile '" + profilePath + "'");
+  RenderResult result;
+  // Played as it is (stored files may rely on the zeros), but not in silence.
+  if (!options.processingOff) result.warning = MissingParametersWarning(profilePath, profile, options.contentMode);
 
   std::string error;
   const std::unique_ptr<AudioInput> input = AudioInput::Open(options.input, error);
@@ -86,7 +98,6 @@ RenderResult RenderFile(const RenderOptions& options, const ProgressCallback& pr
 
   std::vector<std::int16_t> pcm(2 * kBlockFrames);
   std::vector<float> block(2 * kBlockFrames);
-  RenderResult result;
   std::uint64_t nextReport = 0;
   while (true) {
     const std::size_t frames = input->Read(pcm.data(), kBlockFrames);

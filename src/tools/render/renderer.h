@@ -22,7 +22,8 @@ inline constexpr int kExitBadInput = 2;  // bad option, profile or input file
 
 struct RenderResult {
   int status = kExitOk;
-  std::string error;  // one line, empty on success
+  std::string error;    // one line, empty on success
+  std::string warning;  // one line, e.g. the parameters the profile lacks
   std::uint64_t frames = 0;
 };
 

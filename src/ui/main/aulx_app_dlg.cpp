@@ -436,8 +436,6 @@ void AUlxAppDlg::Quit() {
 void AUlxAppDlg::OnUpdateTimer() {
   if (!updateCheck_ || !updateCheck_->Connected()) return;
   updateTimer_.stop();
-  // The request waits in a loop of its own.
-  DeferredWork::ModalScope scope(deferred_);
   updateCheck_->Start(
       [this](int result) {
         updateFlag_ = result;

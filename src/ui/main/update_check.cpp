@@ -1,8 +1,10 @@
 #include "ui/main/update_check.h"
 
 #include "net/connection_state.h"
-#include "update/this_run.h"
+#include "app/server_client_options.h"
 #include "update/version_check.h"
+
+#include <QObject>
 
 namespace auralith::ui {
 namespace {
@@ -11,10 +13,14 @@ class VersionCheck : public UpdateCheck {
  public:
   bool Connected() override { return net::IsNetworkConnected(); }
   void Start(std::function<void(int)> done, std::function<void(const QString&)> reportError) override {
-    // The request waits in its own event loop; the result is there when it
-    // returns.
-    done(update::CheckForNewVersion(update::VersionCheckOptionsOfThisRun(std::move(reportError))));
+    // The answer comes later from the event loop; a check still under way
+    // when the window goes is dropped with the context.
+    update::CheckForNewVersionAsync(app::VersionCheckOptionsOfThisRun(std::move(reportError)), std::move(done),
+                                    &context_);
   }
+
+ private:
+  QObject context_;
 };
 
 }  // namespace

@@ -6,7 +6,22 @@
 
 #include <algorithm>
 
+#include "files/regular_file.h"
 #include "ui/widgets/resources/ui_resources.h"
+
+namespace {
+
+// Pictures are at most a few hundred kilobytes; a pipe or device named as a
+// picture is never opened (a FIFO would block the open).
+constexpr std::uint64_t kMaxPictureFileBytes = 8 * 1024 * 1024;
+
+QImage ReadPicture(const QString& path) {
+  const auralith::files::ReadResult read = auralith::files::ReadRegularFile(path.toStdString(), kMaxPictureFileBytes);
+  if (!read.contents) return QImage();
+  return QImage::fromData(QByteArray::fromStdString(*read.contents));
+}
+
+}  // namespace
 
 bool ImageHolder::LoadImageResource(int number) {
   const QString path = ImageResourcePath(number);
@@ -29,7 +44,7 @@ bool ImageHolder::LoadImageResource(int number) {
 
 bool ImageHolder::LoadImageFile(const QString& path) {
   Clear();
-  return Decode(QImage(path));
+  return Decode(ReadPicture(path));
 }
 
 bool ImageHolder::Decode(QImage decoded) {

@@ -1,6 +1,7 @@
 // auralith-profiles as a user runs it: a real process against the
 // reference server.
 #include "server/reference_server_process.h"
+#include "server/test_picture.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,17 @@
 #include <memory>
 
 namespace {
+
+// A profile both of whose sets give every parameter 1 to 58.
+QByteArray CompleteProfile(float music, float movie) {
+  QByteArray text;
+  for (const float value : {music, movie}) {
+    for (int number = 1; number <= 58; ++number)
+      text += QByteArray::number(number) + ' ' + QByteArray::number(value) + '\n';
+    text += '\n';
+  }
+  return text;
+}
 
 using auralith::testing::ReferenceServer;
 using auralith::testing::ServerData;
@@ -31,9 +43,9 @@ class ProfilesTool : public ::testing::Test {
        "image": "book.png", "description": "thin"},
       {"device": 3, "manufacturer": "Tamsin", "model": "Studio", "file": "Studio.hvnp",
        "image": "", "description": "closed"}])");
-    data_.Write(QStringLiteral("files/Book 14.hvnp"), "1 0.5\n\n1 0.25\n");
+    data_.Write(QStringLiteral("files/Book 14.hvnp"), CompleteProfile(0.5f, 0.25f));
     data_.Write(QStringLiteral("files/Studio.hvnp"), "2 1\n");
-    data_.Write(QStringLiteral("pictures/book.png"), "png");
+    data_.Write(QStringLiteral("pictures/book.png"), auralith::testing::PngBytes());
     for (const char* dir : {"profiles", "config", "home"}) QDir(home_.path()).mkpath(QLatin1StringView(dir));
   }
 
@@ -99,7 +111,7 @@ TEST_F(ProfilesTool, GetStoresProfileAndPicture) {
   EXPECT_EQ(run.out.trimmed(), path);
   QFile profile(path);
   ASSERT_TRUE(profile.open(QIODevice::ReadOnly));
-  EXPECT_EQ(profile.readAll(), "1 0.5\n\n1 0.25\n");
+  EXPECT_EQ(profile.readAll(), CompleteProfile(0.5f, 0.25f));
   EXPECT_TRUE(QFile::exists(QDir(ProfileDir()).filePath(QStringLiteral("book.png"))));
 }
 
@@ -122,6 +134,19 @@ TEST_F(ProfilesTool, CheckUpdatePrintsTheDecision) {
   run = Tool({QStringLiteral("-pluto"), QStringLiteral("check-update")});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "0\n");
+}
+
+TEST_F(ProfilesTool, CheckUpdateWithoutAVersionFailsWithNoVersionFound) {
+  data_.Write(QStringLiteral("audio_en_pad.xml"), "<html><body>Maintenance</html>\n");
+  Start();
+  ToolRun run = Tool({QStringLiteral("check-update")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.isEmpty());
+  EXPECT_EQ(run.err, "auralith-profiles: no version found\n");
+  data_.Write(QStringLiteral("audio_en_pad.xml"), "1.3.0\n");
+  run = Tool({QStringLiteral("check-update")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.err.contains(u"no version found"));
 }
 
 TEST_F(ProfilesTool, UnreachableOrFailingServerFailsWithOneLine) {

@@ -1,17 +1,22 @@
 // End-to-end renderings through the real chain.
 #include "tools/render/renderer.h"
 
+#include "tools/render/audio_output.h"
+
 #include "dsp/chain.h"
 #include "profiles/builtin_profiles.h"
 #include "profiles/temp_folder.h"
 #include "wav_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 using namespace auralith::render;
 using auralith::profiles::kBuiltinProfileFiles;
@@ -314,4 +319,147 @@ TEST(RenderCommand, ExitStatusAndOneLineErrors) {
   std::tie(status, text) = run("'Varrow Laptop' '" + in + "' '" + tmp.folder() + "o.wav'");
   EXPECT_EQ(status, 0) << text;
   EXPECT_EQ(SubFormat(tmp.folder() + "o.wav"), SF_FORMAT_PCM_16);
+}
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t U32At(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value |= std::uint32_t(std::uint8_t(bytes[at + i])) << (8 * i);
+  return value;
+}
+
+// The samples of a rendering after its header (both kinds are 44 bytes).
+std::string DataOf(const std::string& wav) { return wav.size() > kStreamHeaderBytes ? wav.substr(44) : ""; }
+
+int RunShell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST_F(RenderTest, FifoOutputIsStreamedInPlaceAndNeverReplaced) {
+  const std::string input = Input("in.wav", Sine(300.0, 0.3, 0.2));
+  RenderOptions o = Options("Varrow Laptop", input);
+  o.floatOutput = false;
+  o.output = tmp.folder() + "file.wav";
+  ASSERT_EQ(RenderFile(o).status, kExitOk);
+  const std::string regular = ReadAll(o.output);
+
+  const std::string fifo = tmp.folder() + "out.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string streamed;
+  std::thread reader([&] { streamed = ReadAll(fifo); });
+  o.output = fifo;
+  const RenderResult result = RenderFile(o);
+  reader.join();
+  EXPECT_EQ(result.status, kExitOk) << result.error;
+
+  struct stat info {};
+  ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  ASSERT_GE(streamed.size(), kStreamHeaderBytes);
+  EXPECT_EQ(streamed.substr(0, 4), "RIFF");
+  EXPECT_EQ(U32At(streamed, 4), kStreamingSize);
+  EXPECT_EQ(streamed.substr(8, 8), "WAVEfmt ");
+  EXPECT_EQ(U32At(streamed, 24), 44100u);
+  EXPECT_EQ(streamed.substr(36, 4), "data");
+  EXPECT_EQ(U32At(streamed, 40), kStreamingSize);
+  EXPECT_EQ(streamed.size(), kStreamHeaderBytes + (kRate / 5) * 4);
+  EXPECT_EQ(DataOf(streamed), DataOf(regular));
+  // The regular rendering's header carries the real sizes.
+  EXPECT_EQ(U32At(regular, 40), (kRate / 5) * 4);
+}
+
+TEST_F(RenderTest, StreamingHeaderOfFloatOutput) {
+  const auto header = StreamingWavHeader(true);
+  const std::string bytes(header.begin(), header.end());
+  EXPECT_EQ(U32At(bytes, 16), 16u);               // fmt chunk size
+  EXPECT_EQ(U32At(bytes, 20) & 0xFFFF, 3u);       // IEEE float
+  EXPECT_EQ(U32At(bytes, 28), 44100u * 8);        // bytes per second
+  EXPECT_EQ(U32At(bytes, 32), 8u | (32u << 16));  // block align, bits
+}
+
+TEST(RenderCommand, StdoutIsWrittenAsAStreamOrAsTheFileItRedirectsTo) {
+  TempFolder tmp;
+  const std::string in = tmp.folder() + "in.wav";
+  ASSERT_TRUE(WriteSound(in, Sine(440.0, 0.2, 0.1)));
+  const std::string render = std::string("'" AURALITH_RENDER_EXE "' 'Varrow Laptop' '") + in + "' /dev/stdout";
+  // Through a pipe: a stream with the size markers.
+  ASSERT_EQ(RunShell(render + " | cat > '" + tmp.folder() + "piped.wav'"), 0);
+  const std::string piped = ReadAll(tmp.folder() + "piped.wav");
+  ASSERT_GE(piped.size(), kStreamHeaderBytes);
+  EXPECT_EQ(U32At(piped, 40), kStreamingSize);
+  EXPECT_EQ(piped.size(), kStreamHeaderBytes + 4410u * 4);
+  // Redirected to a file: that file gets the complete WAV; /dev/stdout stays.
+  ASSERT_EQ(RunShell(render + " > '" + tmp.folder() + "redirected.wav'"), 0);
+  const std::string redirected = ReadAll(tmp.folder() + "redirected.wav");
+  EXPECT_EQ(U32At(redirected, 40), 4410u * 4);
+  EXPECT_EQ(DataOf(redirected), DataOf(piped));
+  struct stat info {};
+  ASSERT_EQ(lstat("/dev/stdout", &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+}
+
+TEST_F(RenderTest, InputThatIsNoRegularFileIsRefusedAtOnce) {
+  const std::string fifo = tmp.folder() + "in.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  RenderOptions o = Options("Varrow Laptop", fifo);
+  RenderResult result = RenderFile(o);  // no writer ever comes: must not wait
+  EXPECT_EQ(result.status, kExitBadInput);
+  EXPECT_NE(result.error.find("not a regular file"), std::string::npos) << result.error;
+  o.input = "/dev/zero";
+  EXPECT_EQ(RenderFile(o).status, kExitBadInput);
+  o.input = Input("in.wav", Sine(100.0, 0.1, 0.1));
+  o.profile = fifo;
+  EXPECT_EQ(RenderFile(o).status, kExitBadInput);
+}
+
+TEST(RenderCommand, BuiltinNameIsNeverTakenFromTheWorkingFolder) {
+  TempFolder work;
+  TempFolder profiles;  // an empty profile folder: the installed one serves
+  const std::string in = work.folder() + "in.wav";
+  ASSERT_TRUE(WriteSound(in, Sine(440.0, 0.2, 0.1)));
+  work.write("Varrow Laptop.hvnp", "1 0\n");
+  work.write("Varrow Laptop", "1 0\n");
+  const std::string env = "AURALITH_PROFILE_DIR='" + profiles.folder() + "' ";
+  const std::string exe = std::string("'" AURALITH_RENDER_EXE "' ");
+  for (const char* name : {"'Varrow Laptop'", "'Varrow Laptop.hvnp'"}) {
+    ASSERT_EQ(RunShell("cd '" + work.folder() + "' && " + env + exe + name + " in.wav by-name.wav 2>err.txt"), 0);
+    EXPECT_EQ(ReadAll(work.folder() + "err.txt"), "") << name;  // the complete built-in, no warning
+    ASSERT_EQ(RunShell("cd '" + work.folder() + "' && " + env + exe +
+                       "'" AURALITH_PROFILE_SOURCE_DIR "/Varrow Laptop.hvnp' in.wav by-path.wav"),
+              0);
+    EXPECT_EQ(ReadAll(work.folder() + "by-name.wav"), ReadAll(work.folder() + "by-path.wav")) << name;
+  }
+  // A path to the file in the working folder still names that file.
+  ASSERT_EQ(RunShell("cd '" + work.folder() + "' && " + env + exe + "'./Varrow Laptop.hvnp' in.wav own.wav 2>err.txt"),
+            0);
+  EXPECT_NE(ReadAll(work.folder() + "err.txt").find("lacks"), std::string::npos);
+}
+
+TEST(RenderCommand, ProfileMissingParametersWarnsAndStillRenders) {
+  TempFolder tmp;
+  const std::string in = tmp.folder() + "in.wav";
+  ASSERT_TRUE(WriteSound(in, Sine(440.0, 0.2, 0.1)));
+  const std::string profile = tmp.write("Sparse.hvnp", "1 0\n3 5\n\n");
+  const std::string exe = std::string("'" AURALITH_RENDER_EXE "' ");
+  ASSERT_EQ(RunShell(exe + "'" + profile + "' '" + in + "' '" + tmp.folder() + "o.wav' 2>'" + tmp.folder() + "e'"), 0);
+  EXPECT_EQ(ReadAll(tmp.folder() + "e"), "auralith-render: warning: profile '" + profile +
+                                             "' (music set) lacks parameters 2, 4-58; they read as 0\n");
+  // The movie set is empty: every number is named.
+  ASSERT_EQ(RunShell(exe + "--mode movie '" + profile + "' '" + in + "' '" + tmp.folder() + "o.wav' 2>'" +
+                     tmp.folder() + "e'"),
+            0);
+  EXPECT_NE(ReadAll(tmp.folder() + "e").find("(movie set) lacks parameters 1-58"), std::string::npos);
+  // With processing off no profile set is played, so nothing is said.
+  ASSERT_EQ(
+      RunShell(exe + "--off '" + profile + "' '" + in + "' '" + tmp.folder() + "o.wav' 2>'" + tmp.folder() + "e'"), 0);
+  EXPECT_EQ(ReadAll(tmp.folder() + "e"), "");
 }

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "ui/widgets/resources/ui_resources.h"
 
@@ -102,6 +103,14 @@ TEST_F(ImageHolderTest, MissingOrBrokenFileEmptiesTheHolder) {
   file.close();
   EXPECT_FALSE(holder.LoadImageFile(broken));
   EXPECT_TRUE(holder.IsEmpty());
+
+  // A picture name that is a FIFO or a device is refused without waiting.
+  ASSERT_TRUE(holder.LoadImageFile(OpaqueFile(QSize(4, 4))));
+  const QString fifo = dir_.filePath(QStringLiteral("fifo.png"));
+  ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+  EXPECT_FALSE(holder.LoadImageFile(fifo));
+  EXPECT_TRUE(holder.IsEmpty());
+  EXPECT_FALSE(holder.LoadImageFile(QStringLiteral("/dev/zero")));
 }
 
 QImage Row(std::initializer_list<int> alphas) {
