@@ -6,8 +6,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -223,8 +225,19 @@ class Engine : public OnSoundServer {
    public:
     void ShowWarning(const std::string& text) override { warnings.push_back(text); }
     void ShowPreferences() override { ++preferences; }
+    // On the engine's watch thread.
+    void ShowNotice(const std::string& text) override {
+      std::lock_guard lock(mutex);
+      notices.push_back(text);
+    }
+    std::vector<std::string> Notices() {
+      std::lock_guard lock(mutex);
+      return notices;
+    }
     std::vector<std::string> warnings;
     int preferences = 0;
+    std::mutex mutex;
+    std::vector<std::string> notices;
   };
 
   void SetUp() override {
@@ -315,23 +328,67 @@ TEST_F(Engine, ALostDeviceStopsCleanlyAndTheNextSwitchFindsAnother) {
   EXPECT_EQ(e.Player().SinkInUse(), second.Name());
 }
 
-TEST_F(Engine, ADriverThatGoesAwayFailsTheExchangesButPlaybackGoesOn) {
+TEST_F(Engine, ADriverThatRestartsIsFoundAgainWhilePlaybackGoesOn) {
   AudioEngine& e = MakeEngine();
   e.SelectOutputDevice();
   ASSERT_EQ(e.StartAudio(), 1);
-  ASSERT_TRUE(WaitUntil([&] { return e.Player().Counters().blocks >= 3; }, 2000ms));
+  ASSERT_TRUE(WaitUntil([&] { return e.Player().Counters().processedBlocks >= 3; }, 2000ms));
+  const int thread = e.Player().AudioThreadId();
   ::testing::internal::CaptureStderr();
   daemon->Kill();
-  const bool failing = WaitUntil([&] { return e.Player().Counters().failedExchanges >= 5; }, 3000ms);
+  const bool gone = WaitUntil([&] { return e.Player().LinkGone(); }, 2000ms);
+  EXPECT_TRUE(gone) << "the link notices its daemon has gone";
+  // Meanwhile the blocks are still played (silence), and the link is sought
+  // with a back-off, not on every block.
+  const PlayerCounters before = e.Player().Counters();
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GE(e.Player().Counters().blocks, before.blocks + 8);
+  EXPECT_EQ(e.Player().Counters().processedBlocks, before.processedBlocks) << "silence skips the chain";
+  EXPECT_TRUE(e.Playing());
+
+  daemon = std::make_unique<testing::Ulxd>(dir, std::vector<std::string>{"--tone", "1000"});
+  ASSERT_TRUE(daemon->WaitReady()) << daemon->Log();
+  const uint64_t processed = e.Player().Counters().processedBlocks;
+  // The back-off has reached 800 ms at most by now; 2 s is enough.
+  const bool back = WaitUntil([&] { return e.Player().Counters().processedBlocks >= processed + 5; }, 3000ms);
   const std::string log = ::testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(failing);
-  EXPECT_TRUE(e.Playing()) << "the blocks are still played";
+  EXPECT_TRUE(back) << "processed sound again from the new daemon";
+  EXPECT_FALSE(e.Player().LinkGone());
+  EXPECT_EQ(e.Player().AudioThreadId(), thread) << "the same audio thread took the new link";
   std::size_t lines = 0;
   for (std::size_t at = log.find("ioctl failed"); at != std::string::npos; at = log.find("ioctl failed", at + 1))
     ++lines;
   EXPECT_EQ(lines, 1u) << "one line for the whole run of failures:\n" << log;
+  EXPECT_TRUE(WaitUntil([&] { return messages.Notices().size() >= 2; }, 1000ms));
+  EXPECT_EQ(messages.Notices(), (std::vector<std::string>{kDriverGoneNotice, kDriverBackNotice}))
+      << "once for the fault, once for the recovery";
+  EXPECT_NE(log.find(kDriverGoneNotice), std::string::npos) << "and both in the log";
+  EXPECT_NE(log.find(kDriverBackNotice), std::string::npos);
   e.StopAudio();
   EXPECT_EQ(e.Player().AudioThreadId(), 0);
+}
+
+TEST_F(Engine, ADriverThatStallsIsWaitedForWithoutLosingTheLink) {
+  AudioEngine& e = MakeEngine();
+  e.SelectOutputDevice();
+  ASSERT_EQ(e.StartAudio(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return e.Player().Counters().processedBlocks >= 3; }, 2000ms));
+  ::testing::internal::CaptureStderr();
+  ::kill(daemon->Pid(), SIGSTOP);
+  std::this_thread::sleep_for(600ms);
+  const uint64_t failed = e.Player().Counters().failedExchanges;
+  const auto stalledBlocks = e.Player().Counters().blocks;
+  ::kill(daemon->Pid(), SIGCONT);
+  const uint64_t processed = e.Player().Counters().processedBlocks;
+  const bool back = WaitUntil([&] { return e.Player().Counters().processedBlocks >= processed + 5; }, 2000ms);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_GE(failed, 5u) << "the exchanges failed during the stall";
+  EXPECT_GE(stalledBlocks, 12u) << "and the blocks kept coming";
+  EXPECT_TRUE(back) << "processed sound again after the stall";
+  EXPECT_FALSE(e.Player().LinkGone()) << "a late reply does not end the link";
+  EXPECT_EQ(e.Player().FailingExchanges(), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return messages.Notices().size() >= 2; }, 1000ms));
+  EXPECT_EQ(messages.Notices(), (std::vector<std::string>{kDriverStalledNotice, kDriverBackNotice}));
 }
 
 TEST_F(Engine, AFailedOpenShowsThePlaybackMessageAndStopsTheThread) {

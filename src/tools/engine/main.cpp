@@ -5,7 +5,6 @@
 // switches category, profile and output device as the main window would.
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <string>
 
 #include "audio/audio_engine.h"
+#include "audio/engine_lock.h"
 #include "audio/output_devices.h"
 #include "audio/user_messages.h"
 #include "dsp/chain.h"
@@ -45,9 +45,9 @@ void PrintCounters(const char* what, const audio::AudioEngine& engine) {
 }
 
 void ReportPlayback(const audio::AudioEngine& engine) {
-  if (engine.Playing())
-    std::printf("auralith-engine: playing on %s (%s)\n", engine.Player().SinkInUse().c_str(),
-                engine.OutputDeviceChosen().productName.c_str());
+  const std::string sink = engine.PlayingOn();
+  if (!sink.empty())
+    std::printf("auralith-engine: playing on %s\n", sink.c_str());
   else
     std::printf("auralith-engine: not playing\n");
   std::fflush(stdout);
@@ -103,13 +103,24 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
-  const int lostFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (signalFd < 0 || lostFd < 0) {
+  if (signalFd < 0) {
     std::fprintf(stderr, "auralith-engine: %s\n", std::strerror(errno));
     return 1;
   }
 
   audio::ConsoleMessages messages;
+  audio::EngineLock lock;
+  std::string lockError;
+  switch (lock.Acquire(lockError)) {
+    case audio::EngineLock::Result::Held:
+      break;
+    case audio::EngineLock::Result::AlreadyHeld:
+      messages.ShowWarning(audio::kEngineRunsMessage);
+      return 1;
+    case audio::EngineLock::Result::Failed:
+      std::fprintf(stderr, "auralith-engine: %s\n", lockError.c_str());
+      return 1;
+  }
   audio::OutputDeviceList devices;
   audio::EnumerateOutputDevices(devices);
   const int virtualPosition = audio::FindOutputDevice(devices, audio::kVirtualDeviceName);
@@ -124,10 +135,8 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     audio::AudioEngine engine(messages, &engine::StoredOutputName, *processing);
-    engine.SetLostNotice([lostFd] {
-      const uint64_t one = 1;
-      if (::write(lostFd, &one, sizeof(one)) < 0) return;
-    });
+    // The engine finds a device again by itself when the one in use goes.
+    engine.SetPlaybackNotice([&engine] { ReportPlayback(engine); });
     engine.TakeOverDefaultOutput(devices[std::size_t(virtualPosition)]);
     engine.SetCategory(listening.category);
     engine.SelectOutputDevice();
@@ -141,10 +150,10 @@ int main(int argc, char** argv) {
       ApplyProfile(*processing, profile, listening, true);
       ReportPlayback(engine);
 
-      pollfd waits[2] = {{signalFd, POLLIN, 0}, {lostFd, POLLIN, 0}};
+      pollfd waits[1] = {{signalFd, POLLIN, 0}};
       const int timeout = options.statsSeconds > 0 ? options.statsSeconds * 1000 : -1;
       for (;;) {
-        const int ready = poll(waits, 2, timeout);
+        const int ready = poll(waits, 1, timeout);
         if (ready < 0 && errno != EINTR) break;
         if (ready <= 0) {
           if (ready == 0) PrintCounters("running", engine);
@@ -160,14 +169,6 @@ int main(int argc, char** argv) {
           engine.SwitchOutputDevice();
           ReportPlayback(engine);
         }
-        if (waits[1].revents & POLLIN) {
-          uint64_t count = 0;
-          if (::read(lostFd, &count, sizeof(count)) < 0) count = 0;
-          std::printf("auralith-engine: the output device has gone\n");
-          engine.OnOutputDeviceLost();
-          engine.SwitchOutputDevice();
-          ReportPlayback(engine);
-        }
       }
       // The order of an orderly shutdown: stop the engine, give the default back.
       engine.StopAudio();
@@ -177,7 +178,6 @@ int main(int argc, char** argv) {
   }
   // Only now that the audio thread has been joined.
   dsp::FreeDsp(*processing);
-  ::close(lostFd);
   ::close(signalFd);
   return result;
 }
