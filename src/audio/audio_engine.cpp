@@ -44,12 +44,13 @@ void AudioEngine::EnsureWatching() {
   handlers.serverGone = [this] { OnServerGone(); };
   handlers.serverBack = [this] { OnServerBack(); };
   handlers.virtualSinkAdded = [this](const std::string& sink) { OnVirtualSinkAdded(sink); };
+  handlers.defaultChanged = [this](const std::string& sink) { OnDefaultChanged(sink); };
   watch_ = std::make_unique<SoundServerWatch>(std::move(handlers));
   watch_->Start();
 }
 
 void AudioEngine::Notice(const std::string& text) {
-  DebugOutput(("Auralith: " + text + "\n").c_str());
+  DebugOutput(("Auralith engine: " + text + "\n").c_str());
   messages_.ShowNotice(text);
 }
 
@@ -248,6 +249,12 @@ void AudioEngine::OnServerBack() {
     PulseClient client;
     if (std::optional<std::vector<SinkInfo>> sinks = client.Sinks()) {
       const OutputDeviceList list = DevicesOf(*sinks);
+      // A new server starts on a default of its own; what plays there meanwhile
+      // belongs to the virtual device.
+      if (const std::optional<std::string> current = client.DefaultSink()) {
+        const int at = PositionOf(list, *current);
+        if (at >= 0 && !IsVirtualDevice(list[std::size_t(at)])) fallbackDefault_ = *current;
+      }
       const int position = PositionOf(list, virtualSink_);
       const int found = position >= 0 ? position : FindOutputDevice(list, kVirtualDeviceName);
       if (found >= 0) OnVirtualSinkAdded(list[std::size_t(found)].sinkName);
@@ -270,11 +277,24 @@ void AudioEngine::OnVirtualSinkAdded(const std::string& sinkName) {
   if (!tookOver_) return;
   PulseClient client;
   const std::optional<std::string> current = client.DefaultSink();
-  if (current && *current == sinkName) return;
-  if (client.SetDefaultSink(sinkName)) {
-    virtualSink_ = sinkName;
-    DebugOutput(("Auralith: the virtual device " + sinkName + " is the default output again\n").c_str());
+  if (!current || *current != sinkName) {
+    if (!client.SetDefaultSink(sinkName)) return;
+    DebugOutput(("Auralith engine: the virtual device " + sinkName + " is the default output again\n").c_str());
   }
+  virtualSink_ = sinkName;
+  // The server moves the streams that follow the default along with it, but
+  // not always those it rescued to its fallback while the device was away.
+  if (!fallbackDefault_.empty()) client.MoveStreams(fallbackDefault_, sinkName);
+  fallbackDefault_.clear();
+}
+
+void AudioEngine::OnDefaultChanged(const std::string& sinkName) {
+  std::lock_guard lock(control_);
+  if (!tookOver_ || sinkName == virtualSink_) return;
+  OutputDeviceList list;
+  EnumerateOutputDevices(list);
+  const int position = PositionOf(list, sinkName);
+  if (position >= 0 && !IsVirtualDevice(list[std::size_t(position)])) fallbackDefault_ = sinkName;
 }
 
 }  // namespace auralith::audio

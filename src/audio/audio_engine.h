@@ -99,6 +99,7 @@ class AudioEngine {
   void OnServerGone();
   void OnServerBack();
   void OnVirtualSinkAdded(const std::string& sinkName);
+  void OnDefaultChanged(const std::string& sinkName);
 
   UserMessages& messages_;
   StoredOutputName storedOutputName_;
@@ -114,6 +115,9 @@ class AudioEngine {
   std::string previousDefault_;
   bool tookOver_ = false;
   std::string virtualSink_;
+  // The real sink the server fell back to while the virtual device was
+  // away: the streams it took in are the virtual device's again.
+  std::string fallbackDefault_;
 
   // Recovery state, under control_.
   bool wantPlaying_ = false;

@@ -140,6 +140,11 @@ void SoundServerWatch::OnState(pa_context* context, void* self) {
 void SoundServerWatch::OnEvent(pa_context* context, pa_subscription_event_type_t type, uint32_t index, void* self) {
   const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
   const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+  if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
+    if (pa_operation* op = pa_context_get_server_info(context, &SoundServerWatch::OnServerInfo, self))
+      pa_operation_unref(op);
+    return;
+  }
   if (facility != PA_SUBSCRIPTION_EVENT_SINK || kind != PA_SUBSCRIPTION_EVENT_NEW) return;
   if (pa_operation* op = pa_context_get_sink_info_by_index(context, index, &SoundServerWatch::OnSinkInfo, self))
     pa_operation_unref(op);
@@ -150,6 +155,12 @@ void SoundServerWatch::OnSinkInfo(pa_context*, const pa_sink_info* info, int eol
   if (eol || !info || !info->name) return;
   OutputDevice device{info->name, ProductName(info->description ? info->description : "")};
   if (IsVirtualDevice(device) && watch->handlers_.virtualSinkAdded) watch->handlers_.virtualSinkAdded(info->name);
+}
+
+void SoundServerWatch::OnServerInfo(pa_context*, const pa_server_info* info, void* self) {
+  auto* watch = static_cast<SoundServerWatch*>(self);
+  if (info && info->default_sink_name && watch->handlers_.defaultChanged)
+    watch->handlers_.defaultChanged(info->default_sink_name);
 }
 
 }  // namespace auralith::audio

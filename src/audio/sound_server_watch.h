@@ -28,6 +28,8 @@ class SoundServerWatch {
     std::function<void()> serverBack;  // connected again after serverGone
     // A sink appeared whose description names the virtual device.
     std::function<void(const std::string& sinkName)> virtualSinkAdded;
+    // The server's default sink changed (to this one).
+    std::function<void(const std::string& sinkName)> defaultChanged;
     std::function<void()> tick;
   };
 
@@ -49,6 +51,7 @@ class SoundServerWatch {
   static void OnState(pa_context* context, void* self);
   static void OnEvent(pa_context* context, pa_subscription_event_type_t type, uint32_t index, void* self);
   static void OnSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void* self);
+  static void OnServerInfo(pa_context* context, const pa_server_info* info, void* self);
   static void OnTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* self);
   static void OnRetry(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* self);
 

@@ -1,0 +1,207 @@
+#!/bin/bash
+# The audio engine through faults, on a private sound server of its own
+# (restarting it must not disturb the other suites): while a probe tone
+# plays, the driver stand-in is stopped for 0.6 s, then killed and started
+# again, then the sound server itself is restarted. After each fault the
+# processed sound comes back by itself, a fresh test signal leaves the real
+# sink as auralith-render renders it, and the virtual device is the default
+# again; at the end the previous default is back. Prints the time from each
+# fault to processed sound again and "N passed, N failed".
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="${AURALITH_BUILD_DIR:-$root/build}"
+engine_bin="$build/src/tools/engine/auralith-engine"
+ulxd_bin="$build/src/driver/ulxd"
+render_bin="$build/src/tools/render/auralith-render"
+compare_bin="$build/tests/audio/audio_signal_compare"
+timeline="$root/scripts/lib/sound_timeline.py"
+. "$root/scripts/lib/pulse.sh"
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "ok: $1"; }
+fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
+check() {  # check NAME COMMAND...
+  local name="$1"; shift
+  if "$@"; then pass "$name"; else fail "$name"; fi
+}
+finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; exit $?; }
+
+for bin in "$engine_bin" "$ulxd_bin" "$render_bin" "$compare_bin"; do
+  if [ ! -x "$bin" ]; then
+    echo "engine-faults: $bin is not built"
+    fail "binaries built"
+    finish
+  fi
+done
+
+work="$(mktemp -d /tmp/auralith-faults.XXXXXX)"
+ulxd_pid=""
+engine_pid=""
+probe_pid=""
+record_pid=""
+cleanup() {
+  [ -n "$record_pid" ] && kill "$record_pid" 2>/dev/null
+  [ -n "$probe_pid" ] && stop_probe
+  [ -n "$engine_pid" ] && kill -CONT "$ulxd_pid" 2>/dev/null
+  [ -n "$engine_pid" ] && kill "$engine_pid" 2>/dev/null && wait "$engine_pid" 2>/dev/null
+  [ -n "$ulxd_pid" ] && kill "$ulxd_pid" 2>/dev/null && wait "$ulxd_pid" 2>/dev/null
+  pulse_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+if ! pulse_start "$work/pulse"; then
+  fail "a private sound server starts"
+  finish
+fi
+export XDG_RUNTIME_DIR="$work/runtime"
+export ULX_INTERFACE_DIR="$work/interfaces" AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
+mkdir -p "$XDG_RUNTIME_DIR" "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+printf '[Settings]\nisProcessingKey=1\nmodeKey=2\nmusicKey=1\n' > "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
+
+now() { date +%s.%N; }
+sink_exists() { pactl list short sinks 2>/dev/null | awk '{print $2}' | grep -qx "$1"; }
+default_is() { [ "$(pactl get-default-sink 2>/dev/null)" = "$1" ]; }
+wait_for() {  # wait_for SECONDS COMMAND...
+  local deadline=$((SECONDS + $1)); shift
+  while [ $SECONDS -lt $deadline ]; do "$@" && return 0; sleep 0.1; done
+  "$@"
+}
+log_has() { grep -q "$2" "$1"; }
+start_ulxd() {
+  "$ulxd_bin" >> "$work/ulxd.log" 2>&1 &
+  ulxd_pid=$!
+  wait_for 10 sink_exists auralith
+}
+record() {  # record FILE: the speakers' monitor, in the background
+  # The server moves a recording off a monitor that is its default source
+  # when that default changes, as it does during the faults: the default
+  # source is another one.
+  pactl set-default-source headphones.monitor
+  parec -d speakers.monitor --format=s16le --rate=44100 --channels=2 --raw --latency-msec=10 > "$1" 2>/dev/null &
+  record_pid=$!
+}
+stop_record() { kill "$record_pid" 2>/dev/null; wait "$record_pid" 2>/dev/null; record_pid=""; }
+# The probe: a steady 8 kHz tone, which the profile makes 2 dB louder, played
+# to the default output again whenever its stream ends.
+start_probe() {
+  ( while :; do
+      paplay "$work/probe.wav" 2>/dev/null &
+      echo $! > "$work/probe.pid"
+      wait $! || sleep 0.1
+    done ) &
+  probe_pid=$!
+}
+stop_probe() {
+  kill "$probe_pid" 2>/dev/null
+  wait "$probe_pid" 2>/dev/null
+  probe_pid=""
+  [ -f "$work/probe.pid" ] && kill "$(cat "$work/probe.pid")" 2>/dev/null
+  rm -f "$work/probe.pid"
+}
+rms_of() { sox "$1" -n trim 1 stat 2>&1 | awk '/RMS +amplitude/ {print $3}'; }
+at_most() { python3 -c "import sys; sys.exit(0 if float('$1') <= float('$2') else 1)"; }
+
+# A fresh test signal from the real sink against the renderer. The chain
+# still carries the probe's state at first: the comparison starts after 1 s.
+compare_fresh_signal() {  # compare_fresh_signal NAME
+  stop_probe
+  sleep 0.5
+  record "$work/fresh.raw"
+  sleep 0.3
+  paplay "$work/signal.wav"
+  sleep 0.5
+  stop_record
+  local comparison status
+  comparison="$("$compare_bin" "$work/reference.wav" "$work/fresh.raw" 1 1.0)"
+  status=$?
+  echo "after $1: comparison with auralith-render: $comparison"
+  [ $status -eq 0 ]
+}
+
+sox -n -r 44100 -c 2 -b 16 "$work/probe.wav" synth 60 sine 8000 gain -12
+sox -n -r 44100 -c 2 -b 16 "$work/probe-short.wav" synth 2 sine 8000 gain -12
+"$render_bin" --category desktop "Brevik Speakers" "$work/probe-short.wav" "$work/probe-processed.wav"
+raw_rms=$(rms_of "$work/probe-short.wav")
+processed_rms=$(rms_of "$work/probe-processed.wav")
+sox -n -r 44100 -c 2 -b 16 "$work/a.wav" synth 1.5 sine 440 sine 660 gain -12
+sox -n -r 44100 -c 2 -b 16 "$work/b.wav" synth 1.5 sine 100-8000 gain -18
+sox -n -r 44100 -c 2 -b 16 "$work/c.wav" synth 1 sine 200 sine 3000 gain -6
+sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/signal.wav"
+"$render_bin" --category desktop "Brevik Speakers" "$work/signal.wav" "$work/reference.wav"
+
+check "the driver stand-in offers its virtual device" start_ulxd
+"$engine_bin" > "$work/engine.log" 2>&1 &
+engine_pid=$!
+check "the engine starts" wait_for 10 log_has "$work/engine.log" "auralith-engine: playing on speakers"
+check "the virtual device is the default output" default_is auralith
+"$engine_bin" > "$work/second.log" 2>&1
+second=$?
+check "a second engine refuses to start" [ $second -ne 0 ]
+check "and says an engine already runs" log_has "$work/second.log" "already runs"
+check "the first one kept the default" default_is auralith
+
+# fault NAME TARGET_SECONDS WAIT_SECONDS COMMAND...: the fault while the
+# probe plays, and the time until processed sound came back.
+fault() {
+  local name="$1" target="$2" settle="$3"; shift 3
+  start_probe
+  local begun segments=()
+  begun=$(now)
+  record "$work/$name-1.raw"
+  segments+=("$begun:$work/$name-1.raw")
+  sleep 1.5
+  local at
+  at=$(now)
+  "$@"
+  # A recording that ended with its server goes on in a new one.
+  local deadline=$((SECONDS + settle)) part=1
+  while [ $SECONDS -lt $deadline ]; do
+    if ! kill -0 "$record_pid" 2>/dev/null && pactl info >/dev/null 2>&1; then
+      part=$((part + 1))
+      segments+=("$(now):$work/$name-$part.raw")
+      record "$work/$name-$part.raw"
+    fi
+    sleep 0.05
+  done
+  local ended
+  ended=$(now)
+  stop_record
+  local result
+  result=$(python3 "$timeline" "$raw_rms" "$processed_rms" "$begun" "$ended" "$at" -- "${segments[@]}")
+  local recovered
+  recovered=$(sed -n 's/.*recovered=\([0-9.a-z]*\).*/\1/p' <<<"$result")
+  echo "$name: time to processed sound again: ${recovered} s (target < $target s); $result"
+  check "$name: processed sound comes back within $target s" at_most "${recovered/none/999}" "$target"
+  check "$name: the virtual device is the default again" wait_for 3 default_is auralith
+  check "$name: a fresh test signal matches the rendering" compare_fresh_signal "$name"
+  check "$name: the engine still runs" kill -0 "$engine_pid"
+}
+
+stall() { kill -STOP "$ulxd_pid"; sleep 0.6; kill -CONT "$ulxd_pid"; }
+restart_driver() {
+  kill -9 "$ulxd_pid"
+  wait "$ulxd_pid" 2>/dev/null
+  start_ulxd
+}
+restart_server() {
+  pulse_stop
+  pulse_start "$work/pulse"
+}
+
+exec 3>&2 2>/dev/null  # (the shell's notices of killed jobs are not wanted)
+fault "driver stall" 2 4 stall
+fault "driver restart" 3 5 restart_driver
+fault "server restart" 5 8 restart_server
+exec 2>&3 3>&-
+
+check "each fault and each recovery was told" \
+  [ "$(grep -c 'Auralith: The' "$work/engine.log")" -ge 6 ]
+grep 'Auralith: The\|Auralith: Playing' "$work/engine.log" | sed 's/^/  engine: /'
+kill -TERM "$engine_pid"
+wait "$engine_pid"
+status=$?
+engine_pid=""
+check "the engine exits cleanly at SIGTERM" [ $status -eq 0 ]
+check "the previous default output is the default again" default_is speakers
+finish
