@@ -16,6 +16,7 @@ render_bin="$build/src/tools/render/auralith-render"
 compare_bin="$build/tests/audio/audio_signal_compare"
 timeline="$root/scripts/lib/sound_timeline.py"
 . "$root/scripts/lib/pulse.sh"
+. "$root/scripts/lib/engine_faults.sh"
 passed=0
 failed=0
 pass() { passed=$((passed + 1)); echo "ok: $1"; }
@@ -59,47 +60,6 @@ mkdir -p "$XDG_RUNTIME_DIR" "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn V
 chmod 700 "$XDG_RUNTIME_DIR"
 printf '[Settings]\nisProcessingKey=1\nmodeKey=2\nmusicKey=1\n' > "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
 
-now() { date +%s.%N; }
-sink_exists() { pactl list short sinks 2>/dev/null | awk '{print $2}' | grep -qx "$1"; }
-default_is() { [ "$(pactl get-default-sink 2>/dev/null)" = "$1" ]; }
-wait_for() {  # wait_for SECONDS COMMAND...
-  local deadline=$((SECONDS + $1)); shift
-  while [ $SECONDS -lt $deadline ]; do "$@" && return 0; sleep 0.1; done
-  "$@"
-}
-log_has() { grep -q "$2" "$1"; }
-start_ulxd() {
-  "$ulxd_bin" >> "$work/ulxd.log" 2>&1 &
-  ulxd_pid=$!
-  wait_for 10 sink_exists auralith
-}
-record() {  # record FILE: the speakers' monitor, in the background
-  # The server moves a recording off a monitor that is its default source
-  # when that default changes, as it does during the faults: the default
-  # source is another one.
-  pactl set-default-source headphones.monitor
-  parec -d speakers.monitor --format=s16le --rate=44100 --channels=2 --raw --latency-msec=10 > "$1" 2>/dev/null &
-  record_pid=$!
-}
-stop_record() { kill "$record_pid" 2>/dev/null; wait "$record_pid" 2>/dev/null; record_pid=""; }
-# The probe: a steady 8 kHz tone, which the profile makes 2 dB louder, played
-# to the default output again whenever its stream ends.
-start_probe() {
-  ( while :; do
-      paplay "$work/probe.wav" 2>/dev/null &
-      echo $! > "$work/probe.pid"
-      wait $! || sleep 0.1
-    done ) &
-  probe_pid=$!
-}
-stop_probe() {
-  kill "$probe_pid" 2>/dev/null
-  wait "$probe_pid" 2>/dev/null
-  probe_pid=""
-  [ -f "$work/probe.pid" ] && kill "$(cat "$work/probe.pid")" 2>/dev/null
-  rm -f "$work/probe.pid"
-}
-rms_of() { sox "$1" -n trim 1 stat 2>&1 | awk '/RMS +amplitude/ {print $3}'; }
 at_most() { python3 -c "import sys; sys.exit(0 if float('$1') <= float('$2') else 1)"; }
 
 # A fresh test signal from the real sink against the renderer. The chain
@@ -119,11 +79,7 @@ compare_fresh_signal() {  # compare_fresh_signal NAME
   [ $status -eq 0 ]
 }
 
-sox -n -r 44100 -c 2 -b 16 "$work/probe.wav" synth 60 sine 8000 gain -12
-sox -n -r 44100 -c 2 -b 16 "$work/probe-short.wav" synth 2 sine 8000 gain -12
-"$render_bin" --category desktop "Brevik Speakers" "$work/probe-short.wav" "$work/probe-processed.wav"
-raw_rms=$(rms_of "$work/probe-short.wav")
-processed_rms=$(rms_of "$work/probe-processed.wav")
+make_probe
 sox -n -r 44100 -c 2 -b 16 "$work/a.wav" synth 1.5 sine 440 sine 660 gain -12
 sox -n -r 44100 -c 2 -b 16 "$work/b.wav" synth 1.5 sine 100-8000 gain -18
 sox -n -r 44100 -c 2 -b 16 "$work/c.wav" synth 1 sine 200 sine 3000 gain -6
@@ -145,48 +101,14 @@ check "the first one kept the default" default_is auralith
 # probe plays, and the time until processed sound came back.
 fault() {
   local name="$1" target="$2" settle="$3"; shift 3
-  start_probe
-  local begun segments=()
-  begun=$(now)
-  record "$work/$name-1.raw"
-  segments+=("$begun:$work/$name-1.raw")
-  sleep 1.5
-  local at
-  at=$(now)
-  "$@"
-  # A recording that ended with its server goes on in a new one.
-  local deadline=$((SECONDS + settle)) part=1
-  while [ $SECONDS -lt $deadline ]; do
-    if ! kill -0 "$record_pid" 2>/dev/null && pactl info >/dev/null 2>&1; then
-      part=$((part + 1))
-      segments+=("$(now):$work/$name-$part.raw")
-      record "$work/$name-$part.raw"
-    fi
-    sleep 0.05
-  done
-  local ended
-  ended=$(now)
-  stop_record
-  local result
-  result=$(python3 "$timeline" "$raw_rms" "$processed_rms" "$begun" "$ended" "$at" -- "${segments[@]}")
   local recovered
-  recovered=$(sed -n 's/.*recovered=\([0-9.a-z]*\).*/\1/p' <<<"$result")
-  echo "$name: time to processed sound again: ${recovered} s (target < $target s); $result"
+  measure_fault "$name" 1.5 "$settle" "$@"
+  recovered=$(sed -n 's/.*recovered=\([0-9.a-z]*\).*/\1/p' <<<"$fault_result")
+  echo "$name: time to processed sound again: ${recovered} s (target < $target s); $fault_result"
   check "$name: processed sound comes back within $target s" at_most "${recovered/none/999}" "$target"
   check "$name: the virtual device is the default again" wait_for 3 default_is auralith
   check "$name: a fresh test signal matches the rendering" compare_fresh_signal "$name"
   check "$name: the engine still runs" kill -0 "$engine_pid"
-}
-
-stall() { kill -STOP "$ulxd_pid"; sleep 0.6; kill -CONT "$ulxd_pid"; }
-restart_driver() {
-  kill -9 "$ulxd_pid"
-  wait "$ulxd_pid" 2>/dev/null
-  start_ulxd
-}
-restart_server() {
-  pulse_stop
-  pulse_start "$work/pulse"
 }
 
 exec 3>&2 2>/dev/null  # (the shell's notices of killed jobs are not wanted)
