@@ -17,25 +17,6 @@ using namespace auralith::dsp;
 constexpr std::size_t kFrames = 1764;
 constexpr std::size_t kBlocksOfInput = 25;  // one second of input, looped
 
-// Index of a frequency in the frequency list.
-std::size_t FrequencyIndex(float hz) {
-  for (std::size_t j = 0; j < kFrequencyCount; ++j) {
-    if (kFrequencies[j] == hz) return j;
-  }
-  return 0;
-}
-
-ShelfParams Shelf(const DspTables& t, std::size_t index, bool high) {
-  return {t.shelfGain[index], high ? t.highShelfNorm[index] : t.lowShelfNorm[index],
-          index > kShelfFlatIndex ? 1.0f : -1.0f};
-}
-
-CompParams Compressor(const DspTables& t, std::size_t threshold, std::size_t ratio, std::size_t attack,
-                      std::size_t release, std::size_t makeup) {
-  return {static_cast<float>(t.attack[attack]), static_cast<float>(t.release[release]), t.threshold[threshold],
-          t.ratio[ratio], t.outputGain[makeup]};
-}
-
 // A loudness-style profile: bass and treble lifted, all three compressors
 // working on the louder passages.
 void ApplyRealisticProfile(DspState& s, std::int32_t dynamicsMode) {
@@ -45,13 +26,13 @@ void ApplyRealisticProfile(DspState& s, std::int32_t dynamicsMode) {
   p.dynamicsMode = dynamicsMode;
   p.outputGain = t.outputGain[kOutputGainUnityIndex];
   p.inputHighPass = t.inputHighPass[1];
-  p.lowShelf1 = Shelf(t, 32, false);                       // +4 dB
-  p.highShelf1 = Shelf(t, 28, true);                       // +2 dB
-  p.lowShelf2 = Shelf(t, 20, false);                       // -2 dB
-  p.highShelf2 = Shelf(t, 30, true);                       // +3 dB
-  p.compressor1 = Compressor(t, 80, 2, 9, 19, 84);         // -12 dB, 3:1
-  p.lowBandCompressor = Compressor(t, 68, 3, 19, 39, 86);  // -18 dB, 4:1
-  p.highBandCompressor = Compressor(t, 64, 1, 4, 19, 82);  // -20 dB, 2:1
+  p.lowShelf1 = ShelfRecord(t, 32, false);                       // +4 dB
+  p.highShelf1 = ShelfRecord(t, 28, true);                       // +2 dB
+  p.lowShelf2 = ShelfRecord(t, 20, false);                       // -2 dB
+  p.highShelf2 = ShelfRecord(t, 30, true);                       // +3 dB
+  p.compressor1 = CompressorRecord(t, 80, 2, 9, 19, 84);         // -12 dB, 3:1
+  p.lowBandCompressor = CompressorRecord(t, 68, 3, 19, 39, 86);  // -18 dB, 4:1
+  p.highBandCompressor = CompressorRecord(t, 64, 1, 4, 19, 82);  // -20 dB, 2:1
   p.compressor1Link = kLinked;
   p.lowBandLink = kLinked;
   p.highBandLink = 0;
@@ -60,7 +41,7 @@ void ApplyRealisticProfile(DspState& s, std::int32_t dynamicsMode) {
   for (std::size_t b = 0; b < kPeakSlots; ++b) {
     const std::size_t q = 3 + b % 6;
     const std::size_t f = FrequencyIndex(centres[b]);
-    p.peak[b] = {t.peakGain[kPeakGainUnityIndex + gainSteps[b]], t.peakC[q][f], t.peakD[q][f]};
+    p.peak[b] = PeakRecord(t, kPeakGainUnityIndex + gainSteps[b], q, f);
   }
   p.lowBandLowPass = t.crossoverLowPass[FrequencyIndex(250)];
   p.midBandHighPass = t.crossoverHighPass[FrequencyIndex(250)];

@@ -1,5 +1,6 @@
 // Offline rendering speed of a 10-minute stereo file, in multiples of real
 // time, next to sox running an equivalent chain over the same file.
+#include "dsp/stream_format.h"
 #include "tools/render/renderer.h"
 
 #include <benchmark/benchmark.h>
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr int kRate = 44100;
+constexpr int kRate = static_cast<int>(auralith::kStreamRate);
 constexpr double kSeconds = 600.0;
 
 std::string WorkFolder() {

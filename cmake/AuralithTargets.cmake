@@ -6,7 +6,27 @@ set(AURALITH_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion
 if(AURALITH_SANITIZE)
   add_compile_options(-fsanitize=${AURALITH_SANITIZE} -fno-omit-frame-pointer)
   add_link_options(-fsanitize=${AURALITH_SANITIZE})
+  # Undefined behaviour stops the run rather than scrolling past.
+  if(AURALITH_SANITIZE MATCHES "undefined")
+    add_compile_options(-fno-sanitize-recover=undefined)
+  endif()
 endif()
+
+# Coverage feedback for libFuzzer in every library a fuzz target links; the
+# targets themselves link the fuzzer's main (-fsanitize=fuzzer).
+if(AURALITH_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "AURALITH_FUZZ needs clang (use the fuzz preset)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+# The version header, configured from project(... VERSION): the one place
+# the version is written.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/auralith_version.h.in
+               ${PROJECT_BINARY_DIR}/generated/auralith_version.h @ONLY)
+add_library(auralith_version INTERFACE)
+target_include_directories(auralith_version INTERFACE ${PROJECT_BINARY_DIR}/generated)
 
 # Our own code: warnings as errors, and every project header included from
 # the src/ root ("audio/vt_device.h").

@@ -46,11 +46,10 @@ fi
 
 "$build/src/driver/ulxd" &
 ulxd_pid=$!
-for _ in $(seq 1 100); do
-  pactl list short sinks 2>/dev/null | awk '{print $2}' | grep -q '^auralith' && break
-  kill -0 "$ulxd_pid" 2>/dev/null || { echo "ulxd ended before it offered its device" >&2; exit 1; }
-  sleep 0.1
-done
+if ! pulse_wait_for_sink auralith "$ulxd_pid" 10; then
+  echo "run.sh: the virtual sink of ulxd never appeared; stopping." >&2
+  exit 1
+fi
 
 "$build/src/tools/engine/auralith-engine" "$@" &
 engine_pid=$!

@@ -3,6 +3,38 @@
 # pulse_start exports PULSE_SERVER, PULSE_RUNTIME_PATH and PULSE_STATE_PATH so
 # every client started afterwards talks to the private server only.
 
+# The sink_properties argument that sets device.description to $1. The
+# property list takes a value in single or double quotes without escapes; a
+# description with a ' goes in double quotes, the whole argument in single
+# quotes with the ' escaped for the module argument parser. One holding both
+# kinds of quote cannot be given and is refused.
+pulse_quoted_description() {
+  local desc="$1"
+  case "$desc" in
+    *\'*\"*|*\"*\'*)
+      echo "pulse_start: a sink description cannot hold both ' and \": $desc" >&2
+      return 1 ;;
+    *\'*) printf "'device.description=\"%s\"'" "${desc//\'/\\\'}" ;;
+    *) printf '"device.description='"'"'%s'"'"'"' "$desc" ;;
+  esac
+}
+
+# Waits up to $3 seconds (default 10) for a sink whose name starts with $1
+# while process $2 runs; says why and fails when it never appears.
+pulse_wait_for_sink() {
+  local prefix="$1" pid="$2" seconds="${3:-10}" i
+  for i in $(seq 1 $((seconds * 10))); do
+    pactl list short sinks 2>/dev/null | awk '{print $2}' | grep -q "^$prefix" && return 0
+    if ! kill -0 "$pid" 2>/dev/null; then
+      echo "The process that should offer the sink \"$prefix...\" (pid $pid) ended before it appeared." >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+  echo "No sink \"$prefix...\" appeared on the sound server within $seconds s; is the server reachable (PULSE_SERVER=${PULSE_SERVER:-unset})?" >&2
+  return 1
+}
+
 pulse_start() {
   local dir="$1"; shift
   mkdir -p "$dir/runtime" "$dir/state"
@@ -15,8 +47,9 @@ pulse_start() {
     fi
     local first=""
     for sink in "$@"; do
-      local name="${sink%%|*}" desc="${sink#*|}"
-      echo "load-module module-null-sink sink_name=$name rate=44100 channels=2 norewinds=1 sink_properties=\"device.description='$desc'\""
+      local name="${sink%%|*}" desc="${sink#*|}" properties
+      properties="$(pulse_quoted_description "$desc")" || return 1
+      echo "load-module module-null-sink sink_name=$name rate=44100 channels=2 norewinds=1 sink_properties=$properties"
       [ -z "$first" ] && first="$name"
     done
     echo "set-default-sink $first"

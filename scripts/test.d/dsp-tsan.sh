@@ -1,7 +1,8 @@
 #!/bin/bash
 # The processing chain's concurrency test under ThreadSanitizer: the control
 # thread rewrites and publishes parameters while blocks are processed. Builds
-# only the chain and that test, in a build directory of its own.
+# only the chain and that test, with the tsan preset in a build directory of
+# its own beside the main one.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 if [ -n "${AURALITH_BUILD_DIR:-}" ]; then
@@ -10,8 +11,7 @@ else
   build="$root/build-tsan"
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DAURALITH_SANITIZE=thread -DAURALITH_BENCH=OFF >/dev/null
+(cd "$root" && cmake --preset tsan -B "$build" >/dev/null)
 cmake --build "$build" -j2 --target dsp_concurrency_tests >/dev/null
 
 export TSAN_OPTIONS="halt_on_error=1 ${TSAN_OPTIONS:-}"

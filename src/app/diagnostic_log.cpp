@@ -66,6 +66,7 @@ namespace {
 struct ProcessLog {
   std::mutex mutex;
   std::unique_ptr<DiagnosticLog> log = std::make_unique<DiagnosticLog>(DiagnosticLog::Options{});
+  SoundServerQuery soundServer;
 };
 
 ProcessLog& TheLog() {
@@ -75,12 +76,18 @@ ProcessLog& TheLog() {
 
 }  // namespace
 
+void SetSoundServerQuery(SoundServerQuery query) {
+  ProcessLog& process = TheLog();
+  const std::lock_guard lock(process.mutex);
+  process.soundServer = std::move(query);
+}
+
 void SetLogActive(bool active) {
   ProcessLog& process = TheLog();
   const std::lock_guard lock(process.mutex);
   DiagnosticLog::Options options;
   options.active = active;
-  options.writeReport = [](QIODevice& device) { WriteMachineReport(device); };
+  options.writeReport = [query = process.soundServer](QIODevice& device) { WriteMachineReport(device, query); };
   process.log = std::make_unique<DiagnosticLog>(std::move(options));
 }
 

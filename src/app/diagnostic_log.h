@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+#include "app/sound_server_query.h"
+
 class QIODevice;
 
 // The diagnostic log "ULX Log.txt" in the user's desktop folder: the
@@ -51,7 +53,9 @@ class DiagnosticLog {
 };
 
 // The process's log, used by every part of the program. Inactive until the
-// application object activates it for its server mode.
+// application object activates it for its server mode. The program passes
+// in the sound server query for the machine report before activating it.
+void SetSoundServerQuery(SoundServerQuery query);
 void SetLogActive(bool active);
 void WriteLog(const QString& message);
 void CloseLog();

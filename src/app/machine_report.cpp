@@ -1,6 +1,6 @@
 #include "app/machine_report.h"
 
-#include "app/sound_server_facts.h"
+#include "auralith_version.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -56,7 +56,7 @@ void WriteProcessorAndMemory(QXmlStreamWriter& xml) {
   xml.writeEndElement();
 }
 
-void WriteDevice(QXmlStreamWriter& xml, const char* element, const SoundDevice& device) {
+void WriteDevice(QXmlStreamWriter& xml, const char* element, const audio::SoundDevice& device) {
   xml.writeStartElement(QString::fromLatin1(element));
   xml.writeAttribute(QStringLiteral("name"), QString::fromStdString(device.name));
   xml.writeAttribute(QStringLiteral("description"), QString::fromStdString(device.description));
@@ -67,8 +67,8 @@ void WriteDevice(QXmlStreamWriter& xml, const char* element, const SoundDevice& 
   xml.writeEndElement();
 }
 
-void WriteSoundServer(QXmlStreamWriter& xml, int timeoutMs) {
-  const SoundServerFacts facts = QuerySoundServer(timeoutMs);
+void WriteSoundServer(QXmlStreamWriter& xml, const SoundServerQuery& soundServer, int timeoutMs) {
+  const audio::SoundServerFacts facts = soundServer ? soundServer(timeoutMs) : audio::SoundServerFacts{};
   xml.writeStartElement(QStringLiteral("SoundServer"));
   xml.writeAttribute(QStringLiteral("reachable"), facts.reachable ? QStringLiteral("yes") : QStringLiteral("no"));
   if (facts.reachable) {
@@ -76,8 +76,8 @@ void WriteSoundServer(QXmlStreamWriter& xml, int timeoutMs) {
     xml.writeAttribute(QStringLiteral("version"), QString::fromStdString(facts.serverVersion));
     xml.writeAttribute(QStringLiteral("defaultSink"), QString::fromStdString(facts.defaultSink));
     xml.writeAttribute(QStringLiteral("defaultSource"), QString::fromStdString(facts.defaultSource));
-    for (const SoundDevice& sink : facts.sinks) WriteDevice(xml, "Sink", sink);
-    for (const SoundDevice& source : facts.sources) WriteDevice(xml, "Source", source);
+    for (const audio::SoundDevice& sink : facts.sinks) WriteDevice(xml, "Sink", sink);
+    for (const audio::SoundDevice& source : facts.sources) WriteDevice(xml, "Source", source);
   }
   xml.writeEndElement();
 }
@@ -86,7 +86,7 @@ void WriteSoundServer(QXmlStreamWriter& xml, int timeoutMs) {
 
 QString ApplicationVersion() { return QStringLiteral(AURALITH_VERSION); }
 
-void WriteMachineReport(QIODevice& device, int soundServerTimeoutMs) {
+void WriteMachineReport(QIODevice& device, const SoundServerQuery& soundServer, int soundServerTimeoutMs) {
   QByteArray report;
   QXmlStreamWriter xml(&report);
   xml.setAutoFormatting(true);
@@ -99,7 +99,7 @@ void WriteMachineReport(QIODevice& device, int soundServerTimeoutMs) {
   xml.writeEndElement();
   WriteOperatingSystem(xml);
   WriteProcessorAndMemory(xml);
-  WriteSoundServer(xml, soundServerTimeoutMs);
+  WriteSoundServer(xml, soundServer, soundServerTimeoutMs);
   xml.writeEndElement();
   xml.writeEndDocument();
   if (!report.endsWith('\n')) report.append('\n');

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "app/sound_server_query.h"
+
 class QIODevice;
 
 // The machine report that heads the diagnostic log of each run, as XML:
@@ -14,8 +16,11 @@ namespace auralith::app {
 // about a second.
 inline constexpr int kSoundServerTimeoutMs = 700;
 
-// Writes the report (an XML document followed by a line break) to `device`.
-void WriteMachineReport(QIODevice& device, int soundServerTimeoutMs = kSoundServerTimeoutMs);
+// Writes the report (an XML document followed by a line break) to `device`,
+// asking `soundServer` for the sound server's part; without one the server
+// is reported unreachable.
+void WriteMachineReport(QIODevice& device, const SoundServerQuery& soundServer,
+                        int soundServerTimeoutMs = kSoundServerTimeoutMs);
 
 // The application's version, "major.minor.patch".
 QString ApplicationVersion();

@@ -37,7 +37,10 @@ int EnumerateOutputDevices(OutputDeviceList& list) {
 }
 
 int FindOutputDevice(const OutputDeviceList& list, const std::string& name) {
-  const std::string shortKey = "(" + FirstCharacters(name, kShortKeyLength);
+  // Built by appending: GCC 12 at -O3 mistakes the insert of "(" + string
+  // for an overlapping copy (-Wrestrict).
+  std::string shortKey(1, '(');
+  shortKey += FirstCharacters(name, kShortKeyLength);
   for (std::size_t i = 0; i < list.size(); ++i) {
     const std::string& product = list[i].productName;
     if (product.find(name) != std::string::npos || product.find(shortKey) != std::string::npos) return int(i);

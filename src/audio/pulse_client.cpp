@@ -58,7 +58,7 @@ void OnStreamInfo(pa_context*, const pa_sink_input_info* info, int eol, void* da
 
 }  // namespace
 
-PulseClient::PulseClient() : loop_(pa_mainloop_new()) {}
+PulseClient::PulseClient(int replyTimeoutMs) : replyTimeoutMs_(replyTimeoutMs), loop_(pa_mainloop_new()) {}
 
 PulseClient::~PulseClient() {
   if (context_) {
@@ -82,7 +82,7 @@ bool PulseClient::Connect() {
   context_ = pa_context_new(pa_mainloop_get_api(loop_), "Auralith");
   if (!context_) return false;
   if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
-  const int64_t deadline = NowUs() + int64_t(kReplyTimeoutMs) * 1000;
+  const int64_t deadline = NowUs() + int64_t(replyTimeoutMs_) * 1000;
   for (;;) {
     pa_context_state_t state = pa_context_get_state(context_);
     if (state == PA_CONTEXT_READY) return true;
@@ -93,7 +93,7 @@ bool PulseClient::Connect() {
 
 bool PulseClient::Await(pa_operation* operation) {
   if (!operation) return false;
-  const int64_t deadline = NowUs() + int64_t(kReplyTimeoutMs) * 1000;
+  const int64_t deadline = NowUs() + int64_t(replyTimeoutMs_) * 1000;
   bool ok = true;
   while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) {
     if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)) || !Iterate(deadline)) {

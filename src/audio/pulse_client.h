@@ -1,7 +1,8 @@
 #pragma once
 // A short-lived synchronous connection to the sound server for the control
 // operations of the audio engine: the sink list, the default sink and a
-// sink's volume. Every call waits at most kReplyTimeoutMs for the server.
+// sink's volume. Every call waits at most the reply time-out (kReplyTimeoutMs
+// unless given) for the server.
 
 #include <pulse/context.h>
 #include <pulse/mainloop.h>
@@ -25,7 +26,7 @@ class PulseClient {
  public:
   static constexpr int kReplyTimeoutMs = 2000;
 
-  PulseClient();
+  explicit PulseClient(int replyTimeoutMs = kReplyTimeoutMs);
   ~PulseClient();
   PulseClient(const PulseClient&) = delete;
   PulseClient& operator=(const PulseClient&) = delete;
@@ -47,12 +48,16 @@ class PulseClient {
   // scale (1.0 is 100 %).
   bool SetSinkVolume(const std::string& name, double level);
 
- private:
-  // Runs the main loop until the operation is done; false on time-out or a
-  // failed connection (the operation is then cancelled).
+  // For queries of its own: the context once connected (else null), and
+  // Await, which runs the main loop until the operation is done; false on
+  // time-out or a failed connection (the operation is then cancelled).
+  pa_context* Context() const { return context_; }
   bool Await(pa_operation* operation);
+
+ private:
   bool Iterate(int64_t deadlineUs);
 
+  int replyTimeoutMs_;
   pa_mainloop* loop_ = nullptr;
   pa_context* context_ = nullptr;
 };

@@ -24,15 +24,16 @@
 
 #include "audio/header_queue.h"
 #include "audio/wake_event.h"
+#include "dsp/stream_format.h"
 
 namespace auralith::audio {
 
 struct WaveFormat {
-  uint16_t channels = 2;
-  uint32_t samplesPerSecond = 44100;
-  uint16_t bitsPerSample = 16;
-  uint16_t blockAlign = 4;
-  uint32_t averageBytesPerSecond = 176400;
+  uint16_t channels = kStreamChannels;
+  uint32_t samplesPerSecond = kStreamRate;
+  uint16_t bitsPerSample = kStreamBitsPerSample;
+  uint16_t blockAlign = kStreamFrameBytes;
+  uint32_t averageBytesPerSecond = kStreamBytesPerSecond;
 };
 
 // Header flags.

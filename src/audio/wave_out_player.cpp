@@ -10,7 +10,7 @@
 namespace auralith::audio {
 namespace {
 
-const WaveFormat kPlaybackFormat{2, 44100, 16, 4, 176400};
+const WaveFormat kPlaybackFormat{};
 
 }  // namespace
 

@@ -14,12 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "auralith_version.h"
 #include "driver/interface_server.h"
 #include "driver/log.h"
 #include "driver/options.h"
 #include "driver/pulse_capture.h"
 #include "driver/test_feed.h"
 #include "driver/wav_file.h"
+#include "dsp/stream_format.h"
 #include "ulx/ring_layout.h"
 #include "ulx/ulx_interface.h"
 
@@ -107,7 +109,7 @@ int main(int argc, char** argv) {
   pa_signal_new(SIGHUP, &OnSignal, &daemon);
 
   ULXD_INFO("ulxd %s: ring of %u bytes (%u ms), readers kept %u to %u bytes behind the writer", AURALITH_VERSION,
-            kRingBytes, kRingBytes / 4 * 1000 / 44100, kTargetDelayBytes, kMaxDelayBytes);
+            kRingBytes, kRingBytes / kStreamFrameBytes * 1000 / kStreamRate, kTargetDelayBytes, kMaxDelayBytes);
   daemon.server = std::make_unique<InterfaceServer>(api);
   if (!daemon.server->Listen(dir, options->interfaceName, error)) {
     ULXD_ERROR("%s", error.c_str());

@@ -7,6 +7,7 @@
 
 #include "driver/log.h"
 #include "driver/sink_arguments.h"
+#include "dsp/stream_format.h"
 
 namespace auralith::ulxd {
 namespace {
@@ -14,9 +15,9 @@ namespace {
 constexpr pa_usec_t kRecheckUsec = 50000;
 // 10 ms capture fragments: without them the server hands over about two
 // seconds at a time.
-constexpr uint32_t kFragmentBytes = 441 * 4;
+constexpr uint32_t kFragmentBytes = kStreamRate / 100 * kStreamFrameBytes;
 
-const pa_sample_spec kSpec{PA_SAMPLE_S16LE, 44100, 2};
+const pa_sample_spec kSpec{PA_SAMPLE_S16LE, kStreamRate, kStreamChannels};
 
 }  // namespace
 

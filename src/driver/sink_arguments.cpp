@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "dsp/stream_format.h"
+
 namespace auralith::ulxd {
 
 namespace {
@@ -13,10 +15,10 @@ constexpr const char* kOwnerKey = "ulxd.pid=";
 std::string SinkArguments(const std::string& name, const std::string& description, pid_t owner) {
   // norewinds: without it an idle null sink renders far ahead, and a new
   // capture gets nothing for up to two seconds.
-  return "sink_name=" + name +
-         " format=s16le rate=44100 channels=2 channel_map=front-left,front-right norewinds=1"
-         " sink_properties=\"device.description='" +
-         description + "' " + kOwnerKey + std::to_string(owner) + "\"";
+  return "sink_name=" + name + " format=s16le rate=" + std::to_string(kStreamRate) +
+         " channels=" + std::to_string(kStreamChannels) +
+         " channel_map=front-left,front-right norewinds=1 sink_properties=\"device.description='" + description + "' " +
+         kOwnerKey + std::to_string(owner) + "\"";
 }
 
 std::optional<pid_t> SinkOwner(const std::string& argument, const std::string& name) {

@@ -8,12 +8,13 @@
 #include <numbers>
 
 #include "driver/log.h"
+#include "dsp/stream_format.h"
 
 namespace auralith::ulxd {
 namespace {
 
 constexpr pa_usec_t kTickUsec = 10000;
-constexpr uint64_t kRate = 44100;
+constexpr uint64_t kRate = kStreamRate;
 // After a pause of the daemon (a suspended machine) the feed goes on from
 // now rather than pouring out everything it missed.
 constexpr uint64_t kMaxCatchUpFrames = kRate;

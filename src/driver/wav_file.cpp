@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "dsp/stream_format.h"
 #include "ulx/ulx_interface.h"
 
 namespace auralith::ulxd {
@@ -40,7 +41,7 @@ bool ParseWav(const std::vector<uint8_t>& file, std::vector<int16_t>& stereo, st
       channels = LoadU16(chunk + 10);
       uint32_t rate = ulx::LoadU32(chunk + 12);
       uint16_t bits = LoadU16(chunk + 22);
-      if (tag != 1 || bits != 16 || rate != 44100 || (channels != 1 && channels != 2)) {
+      if (tag != 1 || bits != kStreamBitsPerSample || rate != kStreamRate || (channels != 1 && channels != 2)) {
         error = "only 16-bit PCM at 44100 Hz with one or two channels can be fed";
         return false;
       }

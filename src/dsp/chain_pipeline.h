@@ -3,7 +3,8 @@
 // chain_avx.cpp); ProcessBlock picks one at run time. Both give the same
 // results bit for bit.
 //
-// Step k of the pipeline works on frame n - k while frame n enters, so the
+// Step k of the pipeline works on frame n - k while frame n enters (the
+// stages and the steps they take are listed once, in kStageOrder), so the
 // steps of one loop turn are independent of each other and the processor
 // overlaps them (each stage's recursion would otherwise wait for the one
 // before it). Each stage still sees its input in frame order and keeps its
@@ -97,20 +98,74 @@ struct Chain {
 
 enum class Layout { kThreeBand, kSingleBand, kSingleBandWithoutGain };
 
-constexpr std::ptrdiff_t kInputStage = 2;
-constexpr std::ptrdiff_t kFirstPeak = 8;
-constexpr std::ptrdiff_t kSplit = kFirstPeak + static_cast<std::ptrdiff_t>(kProfilePeakSlots);
+// The stages of the pipeline in chain order. Each takes one step, or two for
+// a two-step stage; a stage only one layout has is skipped in the other.
+enum class Stage {
+  kInputHighPass,  // both halves of the input high-pass
+  kInput,          // attenuation, master gain and noise
+  kLowShelf1,
+  kHighShelf1,
+  kCompressor1,
+  kLowShelf2,
+  kHighShelf2,
+  kProfileEq,           // the profile's peaking bands, two steps a pair
+  kCrossovers,          // three bands: both halves of the low, high and mid splits
+  kBandDynamics,        // three bands: the band compressors, then the bands
+                        // aligned beside the mid band's high-pass tail
+  kSingleBandDynamics,  // one band: the full-band compressor
+  kMixer,               // the bands summed, the output gain
+  kUserEq,              // both user equalizer bands
+};
 
-constexpr std::ptrdiff_t MixerStep(Layout layout) {
-  // Three bands: both crossover halves, band dynamics, the mid high-pass tail.
-  return layout == Layout::kThreeBand ? kSplit + 4 : kSplit + 1;
+struct StageSteps {
+  Stage stage;
+  std::ptrdiff_t steps;
+  bool threeBand;   // in the three-band layout
+  bool singleBand;  // in the single-band layouts
+};
+
+// The stage order, written once.
+inline constexpr StageSteps kStageOrder[] = {
+    {Stage::kInputHighPass, 2, true, true},
+    {Stage::kInput, 1, true, true},
+    {Stage::kLowShelf1, 1, true, true},
+    {Stage::kHighShelf1, 1, true, true},
+    {Stage::kCompressor1, 1, true, true},
+    {Stage::kLowShelf2, 1, true, true},
+    {Stage::kHighShelf2, 1, true, true},
+    {Stage::kProfileEq, 2 * static_cast<std::ptrdiff_t>(kProfilePeakPairs), true, true},
+    {Stage::kCrossovers, 2, true, false},
+    {Stage::kBandDynamics, 2, true, false},
+    {Stage::kSingleBandDynamics, 1, false, true},
+    {Stage::kMixer, 1, true, true},
+    {Stage::kUserEq, 2, true, true},
+};
+
+constexpr bool InLayout(const StageSteps& entry, Layout layout) {
+  return layout == Layout::kThreeBand ? entry.threeBand : entry.singleBand;
 }
-constexpr std::ptrdiff_t LastStep(Layout layout) { return MixerStep(layout) + 2; }
 
-// What each step handed on in the previous loop turn.
+// The pipeline step on which `stage` takes a frame first.
+constexpr std::ptrdiff_t FirstStep(Layout layout, Stage stage) {
+  std::ptrdiff_t step = 0;
+  for (const StageSteps& entry : kStageOrder) {
+    if (!InLayout(entry, layout)) continue;
+    if (entry.stage == stage) return step;
+    step += entry.steps;
+  }
+  return -1;
+}
+
+constexpr std::ptrdiff_t LastStep(Layout layout) { return FirstStep(layout, Stage::kUserEq) + 1; }
+
+static_assert(FirstStep(Layout::kThreeBand, Stage::kProfileEq) == 8);
+static_assert(FirstStep(Layout::kThreeBand, Stage::kSingleBandDynamics) == -1);
+static_assert(LastStep(Layout::kThreeBand) == 24 && LastStep(Layout::kSingleBand) == 21);
+
+// What each stage handed on in the previous loop turn.
 struct Pipe {
   Lr4PairKernel::Output highPass{};
-  std::array<F2, kFirstPeak> out{};               // stages 2 .. 7
+  F2 input{}, lowShelf1{}, highShelf1{}, compressor1{}, lowShelf2{}, highShelf2{};
   std::array<F4, kProfilePeakPairs> profileEq{};  // both bands of each pair
   Lr4PairKernel::Output lowPass{}, highPass2{}, midLowPass{}, midHighPass{};
   F2 lowCompressed{}, highCompressed{};
@@ -144,7 +199,9 @@ inline void RunPair(Kernel& kernel, Out& out, In in, bool firstRuns, bool second
 template <Layout kLayout, bool kEdge>
 inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff_t frames, F2 gain,
                  const BandOut& bands) {
-  constexpr std::ptrdiff_t kMixer = MixerStep(kLayout), kUserEq = kMixer + 1, kLast = LastStep(kLayout);
+  constexpr auto at = [](Stage stage) { return FirstStep(kLayout, stage); };
+  constexpr std::ptrdiff_t kUserEq = at(Stage::kUserEq), kLast = LastStep(kLayout);
+  constexpr std::ptrdiff_t kMixer = at(Stage::kMixer);
   const auto on = [n, frames](std::ptrdiff_t step) { return !kEdge || (n - step >= 0 && n - step < frames); };
   // Latest step first: each one reads what its predecessor handed on in the
   // previous turn before that is overwritten.
@@ -152,49 +209,54 @@ inline void Turn(Chain& c, Pipe& p, float* block, std::ptrdiff_t n, std::ptrdiff
   if (on(kLast)) StoreFrame(block + 2 * (n - kLast), Second(p.userEq));
   const F2 profileOut = Second(p.profileEq.back());
   if constexpr (kLayout == Layout::kThreeBand) {
+    constexpr std::ptrdiff_t kCrossovers = at(Stage::kCrossovers), kCompress = at(Stage::kBandDynamics),
+                             kAlign = kCompress + 1;
     if (on(kMixer)) p.mixed = ((p.low + p.high) + p.mid) * gain;
-    RunPair<kEdge>(c.midBandHighPass, p.midHighPass, Second(p.midLowPass.wide), on(kSplit + 2), on(kSplit + 3));
-    if (on(kSplit + 3)) {
+    // The mid band's second split runs beside the band compressors.
+    RunPair<kEdge>(c.midBandHighPass, p.midHighPass, Second(p.midLowPass.wide), on(kCompress), on(kAlign));
+    if (on(kAlign)) {
       p.low = p.lowCompressed;
       p.high = p.highCompressed;
       p.mid = Second(p.midHighPass.single);
       if (bands.low != nullptr) {
-        const std::ptrdiff_t at = 2 * (n - (kSplit + 3));
-        StoreFrame(bands.low + at, p.low);
-        StoreFrame(bands.mid + at, p.mid);
-        StoreFrame(bands.high + at, p.high);
+        const std::ptrdiff_t frame = 2 * (n - kAlign);
+        StoreFrame(bands.low + frame, p.low);
+        StoreFrame(bands.mid + frame, p.mid);
+        StoreFrame(bands.high + frame, p.high);
       }
     }
-    if (on(kSplit + 2)) {
+    if (on(kCompress)) {
       p.lowCompressed = c.lowBandCompressor.Step(Second(p.lowPass.single));
       p.highCompressed = c.highBandCompressor.Step(Second(p.highPass2.single));
     }
     const D2 x = Widen(profileOut);
-    RunPair<kEdge>(c.lowBandLowPass, p.lowPass, x, on(kSplit), on(kSplit + 1));
-    RunPair<kEdge>(c.highBandHighPass, p.highPass2, x, on(kSplit), on(kSplit + 1));
-    RunPair<kEdge>(c.midBandLowPass, p.midLowPass, x, on(kSplit), on(kSplit + 1));
+    RunPair<kEdge>(c.lowBandLowPass, p.lowPass, x, on(kCrossovers), on(kCrossovers + 1));
+    RunPair<kEdge>(c.highBandHighPass, p.highPass2, x, on(kCrossovers), on(kCrossovers + 1));
+    RunPair<kEdge>(c.midBandLowPass, p.midLowPass, x, on(kCrossovers), on(kCrossovers + 1));
   } else {
     if (on(kMixer)) {
       // A float product rounded once equals the double product rounded.
       p.mixed = kLayout == Layout::kSingleBand ? p.singleBand * gain : p.singleBand;
     }
-    if (on(kSplit)) p.singleBand = c.lowBandCompressor.Step(profileOut);
+    if (on(at(Stage::kSingleBandDynamics))) p.singleBand = c.lowBandCompressor.Step(profileOut);
   }
+  constexpr std::ptrdiff_t kProfileEq = at(Stage::kProfileEq);
 #pragma GCC unroll 8
   for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(kProfilePeakPairs) - 1; j >= 0; --j) {
-    const F2 in = j == 0 ? p.out[kFirstPeak - 1] : Second(p.profileEq[j - 1]);
-    const std::ptrdiff_t step = kFirstPeak + 2 * j;
+    const F2 in = j == 0 ? p.highShelf2 : Second(p.profileEq[j - 1]);
+    const std::ptrdiff_t step = kProfileEq + 2 * j;
     RunPair<kEdge>(c.profileEq[j], p.profileEq[j], in, on(step), on(step + 1));
   }
-  if (on(7)) p.out[7] = c.highShelf2.Step(p.out[6]);
-  if (on(6)) p.out[6] = c.lowShelf2.Step(p.out[5]);
-  if (on(5)) p.out[5] = c.compressor1.Step(p.out[4]);
-  if (on(4)) p.out[4] = c.highShelf1.Step(p.out[3]);
-  if (on(3)) p.out[3] = c.lowShelf1.Step(p.out[kInputStage]);
-  if (on(kInputStage)) p.out[kInputStage] = c.input.Step(Second(p.highPass.single));
+  if (on(at(Stage::kHighShelf2))) p.highShelf2 = c.highShelf2.Step(p.lowShelf2);
+  if (on(at(Stage::kLowShelf2))) p.lowShelf2 = c.lowShelf2.Step(p.compressor1);
+  if (on(at(Stage::kCompressor1))) p.compressor1 = c.compressor1.Step(p.highShelf1);
+  if (on(at(Stage::kHighShelf1))) p.highShelf1 = c.highShelf1.Step(p.lowShelf1);
+  if (on(at(Stage::kLowShelf1))) p.lowShelf1 = c.lowShelf1.Step(p.input);
+  if (on(at(Stage::kInput))) p.input = c.input.Step(Second(p.highPass.single));
   // While draining there is no next frame: never read past the block's end.
-  const F2 next = on(0) ? LoadFrame(block + 2 * n) : SplatF2(0.0f);
-  RunPair<kEdge>(c.inputHighPass, p.highPass, Widen(next), on(0), on(1));
+  constexpr std::ptrdiff_t kHighPass = at(Stage::kInputHighPass);
+  const F2 next = on(kHighPass) ? LoadFrame(block + 2 * n) : SplatF2(0.0f);
+  RunPair<kEdge>(c.inputHighPass, p.highPass, Widen(next), on(kHighPass), on(kHighPass + 1));
 }
 
 template <Layout kLayout>

@@ -7,3 +7,4 @@
 #include "dsp/dsp_tables.h"
 #include "dsp/dynamics.h"
 #include "dsp/filters.h"
+#include "dsp/table_records.h"

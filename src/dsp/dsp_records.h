@@ -9,9 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dsp/stream_format.h"
+
 namespace auralith::dsp {
 
-inline constexpr double kSampleRate = 44100.0;
+inline constexpr double kSampleRate = kStreamRate;
 
 // Peaking slots 0-9 are the profile's equaliser bands, 10 and 11 the user
 // equaliser.

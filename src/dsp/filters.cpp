@@ -12,7 +12,7 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 // Butterworth design in the beta/gamma form; `high` selects the high-pass.
 Lr4Coeffs DesignButterworth(float fc, bool high) {
-  const double w = static_cast<double>(fc / 44100.0f) * kTwoPi;
+  const double w = static_cast<double>(fc / static_cast<float>(kStreamRate)) * kTwoPi;
   const double sigma = std::sin(w) * static_cast<double>(std::sqrt(2.0f)) * 0.5;
   const float beta = static_cast<float>(0.5 * (1.0 - sigma) / (1.0 + sigma));
   const double betaPlusHalf = static_cast<double>(beta) + 0.5;
@@ -45,7 +45,7 @@ Lr4Coeffs DesignLowPass(float fc) { return DesignButterworth(fc, false); }
 Lr4Coeffs DesignHighPass(float fc) { return DesignButterworth(fc, true); }
 
 PeakCoeffs DesignPeak(float frequency, float q) {
-  const float omega = static_cast<float>(static_cast<double>(frequency) * kTwoPi / 44100.0);
+  const float omega = static_cast<float>(static_cast<double>(frequency) * kTwoPi / kSampleRate);
   float divisor = q;
   if (static_cast<double>(omega / divisor) >= std::numbers::pi) {
     // Keep the band below the Nyquist frequency: bandwidth at most pi/1.05.

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <limits>
 
+#include "dsp/table_records.h"
+
 namespace auralith::dsp {
 
 namespace {
@@ -80,12 +82,6 @@ void SetCrossoverUpper(DspState& state, std::size_t index) {
   state.params.midBandLowPass = state.tables.crossoverLowPass[index];
 }
 
-void SetShelf(const DspTables& tables, ShelfParams& shelf, std::size_t index, bool lowShelf) {
-  shelf.a = tables.shelfGain[index];
-  shelf.norm = lowShelf ? tables.lowShelfNorm[index] : tables.highShelfNorm[index];
-  shelf.sign = index > kShelfFlatIndex ? 1.0f : -1.0f;
-}
-
 float MasterGain(std::size_t index) {
   const double gainDb = (static_cast<double>(index) - 104.0) * 0.5 + 12.0;
   return static_cast<float>(std::pow(10.0, gainDb / 20.0));
@@ -107,10 +103,10 @@ void StoreNeutralParams(DspState& state, bool includeUserSlots) {
   for (CompParams* c : compressors) c->makeup = t.outputGain[kOutputGainUnityIndex];
   p.outputGain = t.outputGain[kOutputGainUnityIndex];
   p.inputHighPass = t.inputHighPass[0];
-  SetShelf(t, p.lowShelf1, kShelfFlatIndex, true);  // a 1.0, norm 0, cut form
-  SetShelf(t, p.highShelf1, kShelfFlatIndex, false);
-  SetShelf(t, p.lowShelf2, kShelfFlatIndex, true);
-  SetShelf(t, p.highShelf2, kShelfFlatIndex, false);
+  p.lowShelf1 = ShelfRecord(t, kShelfFlatIndex, false);  // a 1.0, norm 0, cut form
+  p.highShelf1 = ShelfRecord(t, kShelfFlatIndex, true);
+  p.lowShelf2 = ShelfRecord(t, kShelfFlatIndex, false);
+  p.highShelf2 = ShelfRecord(t, kShelfFlatIndex, true);
   for (CompParams* c : compressors) {
     c->ratio = t.ratio[0];
     c->release = static_cast<float>(t.release[0]);
@@ -158,10 +154,10 @@ void StoreProfileParams(DspState& state, profiles::ProfileParameterSet& set, int
   for (int i = 0; i < 3; ++i) compressors[i]->ratio = t.ratio[TableIndex(set[9 + i], kRatioCount)];
   for (int i = 0; i < 3; ++i)
     compressors[i]->release = static_cast<float>(t.release[TableIndex(set[15 + i], kReleaseSteps)]);
-  SetShelf(t, p.lowShelf1, TableIndex(set[2], kShelfSteps), true);
-  SetShelf(t, p.highShelf1, TableIndex(set[3], kShelfSteps), false);
-  SetShelf(t, p.lowShelf2, TableIndex(set[4], kShelfSteps), true);
-  SetShelf(t, p.highShelf2, TableIndex(set[5], kShelfSteps), false);
+  p.lowShelf1 = ShelfRecord(t, TableIndex(set[2], kShelfSteps), false);
+  p.highShelf1 = ShelfRecord(t, TableIndex(set[3], kShelfSteps), true);
+  p.lowShelf2 = ShelfRecord(t, TableIndex(set[4], kShelfSteps), false);
+  p.highShelf2 = ShelfRecord(t, TableIndex(set[5], kShelfSteps), true);
   for (int i = 0; i < 3; ++i) compressors[i]->thresholdInv = t.threshold[TableIndex(set[6 + i], kThresholdSteps)];
 }
 

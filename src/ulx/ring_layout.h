@@ -1,13 +1,16 @@
 #pragma once
-// Sizes of the shared ring and of the reader's cushion, in bytes of 16-bit
-// stereo audio at 44100 Hz (4 bytes a frame, 176400 bytes a second).
+// Sizes of the shared ring and of the reader's cushion, in bytes of the
+// stream format (dsp/stream_format.h).
 
 #include <cstdint>
 
+#include "dsp/stream_format.h"
+
 namespace auralith::ulxd {
 
-// The application reads in blocks of 1764 frames (40 ms).
-inline constexpr uint32_t kBlockBytes = 7056;
+// The application reads in blocks of 40 ms (1764 frames).
+inline constexpr uint32_t kBlockBytes = kStreamRate / 25 * kStreamFrameBytes;
+static_assert(kBlockBytes == 7056);
 // Two seconds: room for any reader that keeps up, and a whole number of
 // frames (and of blocks).
 inline constexpr uint32_t kRingBytes = 50 * kBlockBytes;

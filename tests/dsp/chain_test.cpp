@@ -62,7 +62,7 @@ TEST(FloatToPcm, ClipsRoundsAndConvertsEverySample) {
 TEST(PcmToFloat, ScalesLittleEndianSamples) {
   const std::uint8_t bytes[] = {0xff, 0x7f, 0x00, 0x80, 0x00, 0x40, 0x01, 0x00, 0x55};
   float out[5] = {9, 9, 9, 9, 9};
-  EXPECT_EQ(PcmToFloat(bytes, sizeof bytes, out, false), 1);
+  PcmToFloat(bytes, sizeof bytes, out, false);
   EXPECT_NEAR(out[0], 0.99997f, 1e-5f);
   EXPECT_EQ(out[1], -1.0f);
   EXPECT_EQ(out[2], 0.5f);
@@ -343,8 +343,16 @@ TEST_F(ChainTest, NonFiniteInputDoesNotSilenceTheChain) {
     std::vector<float> block = testing::MusicLike(1764, rng);
     block[100] = bad;
     ProcessBlock(*state_, block.data(), 1764);
-    const std::vector<std::int16_t> pcm = ToPcm(block);  // never garbage
-    EXPECT_EQ(pcm.size(), block.size());
+    // Whatever the chain made of it, the 16-bit output is defined: a NaN
+    // plays as silence, everything else within the clip level.
+    const std::vector<std::int16_t> pcm = ToPcm(block);
+    const int clip = static_cast<int>(std::nearbyint(kClipLevel * 32768.0f));
+    for (std::size_t i = 0; i < block.size(); ++i) {
+      if (std::isnan(block[i])) {
+        ASSERT_EQ(pcm[i], 0) << i;
+      }
+      ASSERT_LE(std::abs(static_cast<int>(pcm[i])), clip) << i;
+    }
 
     block = testing::MusicLike(1764, rng);
     ProcessBlock(*state_, block.data(), 1764);

@@ -31,7 +31,7 @@ class DynamicsTest : public ::testing::Test {
 DspTables DynamicsTest::t_;
 
 TEST_F(DynamicsTest, RatioOneAppliesOnlyTheMakeUpGain) {
-  const CompParams p = testing::Compressor(t_, 0, 0, 0, 0, 90);  // -52 dB threshold, +5 dB
+  const CompParams p = CompressorRecord(t_, 0, 0, 0, 0, 90);  // -52 dB threshold, +5 dB
   std::mt19937 rng(5);
   std::vector<float> block = testing::MusicLike(4000, rng), in = block;
   float l = 0, r = 0;
@@ -40,7 +40,7 @@ TEST_F(DynamicsTest, RatioOneAppliesOnlyTheMakeUpGain) {
 }
 
 TEST_F(DynamicsTest, Ratio800HoldsTheLevelJustAboveThreshold) {
-  const CompParams p = testing::Compressor(t_, 64, 5, 0, 0, kOutputGainUnityIndex);  // -20 dB
+  const CompParams p = CompressorRecord(t_, 64, 5, 0, 0, kOutputGainUnityIndex);  // -20 dB
   const float threshold = 1.0f / p.thresholdInv;
   const auto [left, right] = Steady(p, 0, false, threshold * 10.0f, threshold * 10.0f);
   EXPECT_NEAR(Db(left / threshold), 0.025f, 0.001f);
@@ -48,7 +48,7 @@ TEST_F(DynamicsTest, Ratio800HoldsTheLevelJustAboveThreshold) {
 }
 
 TEST_F(DynamicsTest, LevelExactlyAtThresholdIsNotCompressed) {
-  const CompParams p = testing::Compressor(t_, kThresholdFullScaleIndex, 5, 0, 0, kOutputGainUnityIndex);
+  const CompParams p = CompressorRecord(t_, kThresholdFullScaleIndex, 5, 0, 0, kOutputGainUnityIndex);
   // Envelopes already at the threshold (1.0) stay there with a steady 1.0.
   std::vector<float> block(2 * 100, 1.0f);
   float l = 1.0f, r = 1.0f;
@@ -60,7 +60,7 @@ TEST_F(DynamicsTest, LevelExactlyAtThresholdIsNotCompressed) {
 }
 
 TEST_F(DynamicsTest, LinkedChannelsShareTheLouderGain) {
-  const CompParams p = testing::Compressor(t_, 64, 3, 0, 0, kOutputGainUnityIndex);
+  const CompParams p = CompressorRecord(t_, 64, 3, 0, 0, kOutputGainUnityIndex);
   const float quiet = 0.01f;  // -40 dB, below the -20 dB threshold
   const auto [loudL, linkedR] = Steady(p, kLinked, false, 0.5f, quiet);
   EXPECT_NEAR(linkedR / quiet, loudL / 0.5f, 1e-6f);
@@ -71,7 +71,7 @@ TEST_F(DynamicsTest, LinkedChannelsShareTheLouderGain) {
 }
 
 TEST_F(DynamicsTest, KiroLowersTheThresholdBy23Point1Decibels) {
-  const CompParams p = testing::Compressor(t_, 84, 5, 0, 0, kOutputGainUnityIndex);  // -10 dB
+  const CompParams p = CompressorRecord(t_, 84, 5, 0, 0, kOutputGainUnityIndex);  // -10 dB
   const float above = std::pow(10.0f, -33.0f / 20.0f), below = std::pow(10.0f, -33.2f / 20.0f);
   EXPECT_LT(Steady(p, 0, true, above, above).first, above);
   EXPECT_EQ(Steady(p, 0, true, below, below).first, below);
@@ -99,10 +99,10 @@ TEST_P(ThreeBandFlatness, SumStaysWithinTolerance) {
   DspParams p = testing::NeutralParams(state->tables);
   p.dynamicsMode = kThreeBand;
   const DspTables& t = state->tables;
-  p.lowBandLowPass = t.crossoverLowPass[testing::FrequencyIndex(lower)];
-  p.midBandHighPass = t.crossoverHighPass[testing::FrequencyIndex(lower)];
-  p.highBandHighPass = t.crossoverHighPass[testing::FrequencyIndex(upper)];
-  p.midBandLowPass = t.crossoverLowPass[testing::FrequencyIndex(upper)];
+  p.lowBandLowPass = t.crossoverLowPass[FrequencyIndex(lower)];
+  p.midBandHighPass = t.crossoverHighPass[FrequencyIndex(lower)];
+  p.highBandHighPass = t.crossoverHighPass[FrequencyIndex(upper)];
+  p.midBandLowPass = t.crossoverLowPass[FrequencyIndex(upper)];
   state->dither = false;
   for (double hz : {100.0, 200.0, 350.0, 500.0, 1000.0, 2000.0, 3000.0, 6000.0, 10000.0, 15000.0}) {
     auto fresh = testing::MakeState();

@@ -71,8 +71,8 @@ TEST_F(FiltersTest, InputHighPassAt20Hz) {
 }
 
 TEST_F(FiltersTest, LowShelfResponses) {
-  const ShelfParams boost = testing::Shelf(t_, 48, false);
-  const ShelfParams cut = testing::Shelf(t_, 0, false);
+  const ShelfParams boost = ShelfRecord(t_, 48, false);
+  const ShelfParams cut = ShelfRecord(t_, 0, false);
   const double hz[] = {20, 500, 2000, 10000};
   const double expected[] = {11.97, 6.05, 0.90, 0.03};
   for (int i = 0; i < 4; ++i) {
@@ -82,8 +82,8 @@ TEST_F(FiltersTest, LowShelfResponses) {
 }
 
 TEST_F(FiltersTest, HighShelfResponses) {
-  const ShelfParams boost = testing::Shelf(t_, 48, true);
-  const ShelfParams cut = testing::Shelf(t_, 0, true);
+  const ShelfParams boost = ShelfRecord(t_, 48, true);
+  const ShelfParams cut = ShelfRecord(t_, 0, true);
   EXPECT_NEAR(ShelfGainDb(boost, true, 20), 0.0, 0.01);
   EXPECT_NEAR(ShelfGainDb(cut, true, 20), 0.0, 0.01);
   EXPECT_NEAR(ShelfGainDb(boost, true, 21000), 11.9, 0.1);
@@ -95,15 +95,15 @@ TEST_F(FiltersTest, HighShelfResponses) {
 }
 
 TEST_F(FiltersTest, PeakHasGainKAtItsCentreWhateverTheQ) {
-  const std::size_t f1k = testing::FrequencyIndex(1000);
+  const std::size_t f1k = FrequencyIndex(1000);
   for (std::size_t q : {0u, 6u, 15u}) {
     for (std::size_t gain : {0u, 40u, 60u}) {
-      const PeakParams p = testing::Peak(t_, gain, q, f1k);
+      const PeakParams p = PeakRecord(t_, gain, q, f1k);
       EXPECT_NEAR(PeakGainDb(p, 1000.0), 20.0 * std::log10(p.k), 0.01) << q << " " << gain;
     }
   }
   // Far from the centre the band is flat.
-  EXPECT_NEAR(PeakGainDb(testing::Peak(t_, 60, 15, f1k), 100.0), 0.0, 0.05);
+  EXPECT_NEAR(PeakGainDb(PeakRecord(t_, 60, 15, f1k), 100.0), 0.0, 0.05);
 }
 
 TEST_F(FiltersTest, ZeroDecibelStagesPassTheSignalBitForBit) {
@@ -111,11 +111,11 @@ TEST_F(FiltersTest, ZeroDecibelStagesPassTheSignalBitForBit) {
   const std::vector<float> in = testing::MusicLike(3000, rng);
   std::vector<float> block = in;
   ShelfState a, b, c, d;
-  RunLowShelf(a, b, testing::Shelf(t_, kShelfFlatIndex, false), block.data(), 3000);
-  RunHighShelf(c, d, testing::Shelf(t_, kShelfFlatIndex, true), block.data(), 3000);
+  RunLowShelf(a, b, ShelfRecord(t_, kShelfFlatIndex, false), block.data(), 3000);
+  RunHighShelf(c, d, ShelfRecord(t_, kShelfFlatIndex, true), block.data(), 3000);
   for (std::size_t slot = 0; slot < 3; ++slot) {
     PeakState l, r;
-    RunPeak(l, r, testing::Peak(t_, kPeakGainUnityIndex, slot * 5, 10 + slot * 20), block.data(), 3000);
+    RunPeak(l, r, PeakRecord(t_, kPeakGainUnityIndex, slot * 5, 10 + slot * 20), block.data(), 3000);
   }
   EXPECT_EQ(FirstDifference(block, in), -1);
 }
@@ -148,9 +148,9 @@ TEST_F(FiltersTest, StagesMatchTheReferenceAcrossParameterChanges) {
       float* at = block.data() + 1000 * part;
       float* ref = expected.data() + 1000 * part;
       const Lr4Coeffs lr4 = pick(2) ? t_.crossoverLowPass[pick(58)] : t_.crossoverHighPass[pick(58)];
-      const ShelfParams low = testing::Shelf(t_, pick(kShelfSteps), false);
-      const ShelfParams high = testing::Shelf(t_, pick(kShelfSteps), true);
-      const PeakParams peak = testing::Peak(t_, pick(kPeakGainSteps), pick(kQCount), pick(58));
+      const ShelfParams low = ShelfRecord(t_, pick(kShelfSteps), false);
+      const ShelfParams high = ShelfRecord(t_, pick(kShelfSteps), true);
+      const PeakParams peak = PeakRecord(t_, pick(kPeakGainSteps), pick(kQCount), pick(58));
       RunLr4(l4, r4, lr4, at, at, 500);
       reference::Lr4(rl4, rr4, lr4, ref, ref, 500);
       RunLowShelf(ls, rs, low, at, 500);

@@ -63,7 +63,7 @@ TEST_F(TablesTest, PeakCoefficients) {
   const DspTables& t = tables_;
   EXPECT_NEAR(t.peakC[6][31], 0.86678845f, 1e-7);
   EXPECT_NEAR(t.peakD[6][31], -1.8478731f, 1e-6);
-  const std::size_t from9k = testing::FrequencyIndex(9000);
+  const std::size_t from9k = FrequencyIndex(9000);
   // The capped bandwidth is pi/1.05 up to the rounding of the divisor, which
   // moves c by a few units in the last place from one frequency to the next.
   for (std::size_t j = from9k; j < kFrequencyCount; ++j) {

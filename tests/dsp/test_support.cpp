@@ -12,28 +12,6 @@ std::unique_ptr<DspState> MakeState() {
   return state;
 }
 
-ShelfParams Shelf(const DspTables& t, std::size_t index, bool high) {
-  return {t.shelfGain[index], high ? t.highShelfNorm[index] : t.lowShelfNorm[index],
-          index > kShelfFlatIndex ? 1.0f : -1.0f};
-}
-
-CompParams Compressor(const DspTables& t, std::size_t threshold, std::size_t ratio, std::size_t attack,
-                      std::size_t release, std::size_t makeup) {
-  return {static_cast<float>(t.attack[attack]), static_cast<float>(t.release[release]), t.threshold[threshold],
-          t.ratio[ratio], t.outputGain[makeup]};
-}
-
-PeakParams Peak(const DspTables& t, std::size_t gain, std::size_t q, std::size_t frequency) {
-  return {t.peakGain[gain], t.peakC[q][frequency], t.peakD[q][frequency]};
-}
-
-std::size_t FrequencyIndex(float hz) {
-  for (std::size_t j = 0; j < kFrequencyCount; ++j) {
-    if (kFrequencies[j] == hz) return j;
-  }
-  return kFrequencyCount;
-}
-
 DspParams NeutralParams(const DspTables& t) {
   DspParams p;
   p.dynamicsMode = kSingleBand;
@@ -43,24 +21,24 @@ DspParams NeutralParams(const DspTables& t) {
   p.midBandLowPass = t.crossoverLowPass[51];
   p.masterGain = 1.0f;
   p.compressor1Link = p.lowBandLink = p.highBandLink = kLinked;
-  const CompParams unity = Compressor(t, kThresholdFullScaleIndex, 0, 0, 0, kOutputGainUnityIndex);
+  const CompParams unity = CompressorRecord(t, kThresholdFullScaleIndex, 0, 0, 0, kOutputGainUnityIndex);
   p.compressor1 = p.lowBandCompressor = p.highBandCompressor = unity;
   p.outputGain = t.outputGain[kOutputGainUnityIndex];
   p.inputHighPass = t.inputHighPass[0];
   p.lowShelf1 = p.highShelf1 = p.lowShelf2 = p.highShelf2 = ShelfParams{t.shelfGain[kShelfFlatIndex], 0.0f, -1.0f};
   const std::size_t defaults[kPeakSlots] = {0, 7, 13, 19, 25, 31, 37, 43, 49, 53, 25, 43};
   for (std::size_t b = 0; b < kPeakSlots; ++b) {
-    p.peak[b] = Peak(t, kPeakGainUnityIndex, 0, defaults[b]);
+    p.peak[b] = PeakRecord(t, kPeakGainUnityIndex, 0, defaults[b]);
   }
   return p;
 }
 
 DspParams RandomParams(const DspTables& t, std::mt19937& rng) {
   const auto pick = [&rng](std::size_t size) { return std::uniform_int_distribution<std::size_t>(0, size - 1)(rng); };
-  const auto shelf = [&](bool high) { return Shelf(t, pick(kShelfSteps), high); };
+  const auto shelf = [&](bool high) { return ShelfRecord(t, pick(kShelfSteps), high); };
   const auto comp = [&] {
-    return Compressor(t, pick(kThresholdSteps), pick(kRatioCount), pick(kAttackSteps), pick(kReleaseSteps),
-                      70 + pick(20));
+    return CompressorRecord(t, pick(kThresholdSteps), pick(kRatioCount), pick(kAttackSteps), pick(kReleaseSteps),
+                            70 + pick(20));
   };
   DspParams p;
   p.masterGain = t.outputGain[70 + pick(20)];
@@ -77,7 +55,7 @@ DspParams RandomParams(const DspTables& t, std::mt19937& rng) {
   p.compressor1Link = static_cast<std::int32_t>(pick(2));
   p.lowBandLink = static_cast<std::int32_t>(pick(2));
   p.highBandLink = static_cast<std::int32_t>(pick(2));
-  for (PeakParams& band : p.peak) band = Peak(t, pick(kPeakGainSteps), pick(kQCount), pick(kFrequencyCount));
+  for (PeakParams& band : p.peak) band = PeakRecord(t, pick(kPeakGainSteps), pick(kQCount), pick(kFrequencyCount));
   const std::size_t lower = pick(30), upper = 30 + pick(28);
   p.lowBandLowPass = t.crossoverLowPass[lower];
   p.midBandHighPass = t.crossoverHighPass[lower];

@@ -14,12 +14,6 @@ namespace auralith::dsp::testing {
 
 std::unique_ptr<DspState> MakeState();
 
-// Shelf record for shelf-table index `index`.
-ShelfParams Shelf(const DspTables& t, std::size_t index, bool high);
-CompParams Compressor(const DspTables& t, std::size_t threshold, std::size_t ratio, std::size_t attack,
-                      std::size_t release, std::size_t makeup);
-PeakParams Peak(const DspTables& t, std::size_t gain, std::size_t q, std::size_t frequency);
-
 // Every profile stage transparent: single band, 20 Hz input high-pass, unity
 // gains, ratio 1; user equaliser slots at 0 dB.
 DspParams NeutralParams(const DspTables& t);
@@ -38,7 +32,5 @@ double GainDb(const std::function<void(float*, std::size_t)>& process, double hz
 
 // Index of the first sample where the two differ bit for bit, or -1.
 std::ptrdiff_t FirstDifference(const std::vector<float>& a, const std::vector<float>& b);
-
-std::size_t FrequencyIndex(float hz);
 
 }  // namespace auralith::dsp::testing

@@ -4,6 +4,7 @@
 #include "app/diagnostic_log.h"
 #include "app/server_host.h"
 #include "app/settings_store.h"
+#include "audio/sound_server_facts.h"
 #include "profile_server/profile_server_client.h"
 #include "update/version_check.h"
 
@@ -33,6 +34,7 @@ QString CategoryName(int id) { return QString::fromLatin1(kCategoryNames[static_
 
 struct Session {
   explicit Session(int mode) : host(app::ServerHostForMode(mode)) {
+    app::SetSoundServerQuery(audio::QuerySoundServer);
     app::SetLogActive(mode == app::kLocalServerWithLog || mode == app::kStagingServerWithLog);
   }
   ~Session() { app::CloseLog(); }

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "dsp/stream_format.h"
+
 struct sf_private_tag;
 struct SRC_STATE_tag;
 
 namespace auralith::render {
 
-inline constexpr int kChainRate = 44100;
+inline constexpr int kChainRate = static_cast<int>(kStreamRate);
 
 class AudioInput {
  public:

@@ -9,6 +9,8 @@
 #include "ui/widgets/resources/ui_resources.h"
 #include "ui/widgets/resources/ui_strings.h"
 
+#include "auralith_version.h"
+
 namespace {
 
 struct Picture {
@@ -136,9 +138,9 @@ TEST(IconResources, TrayAndApplicationIconsComeInTheSizesAsked) {
 
 TEST(UiStrings, TextsByNumber) {
   EXPECT_EQ(UiString(135), QStringLiteral("Close"));
-  EXPECT_EQ(UiString(145), QStringLiteral("1.2.4"));
+  EXPECT_EQ(UiString(145), QStringLiteral(AURALITH_VERSION));
   EXPECT_EQ(UiString(148), QStringLiteral("Choose \"music\" preset"));
-  EXPECT_EQ(UiString(181) + UiString(145), QStringLiteral("Version 1.2.4"));
+  EXPECT_EQ(UiString(181) + UiString(145), QStringLiteral("Version " AURALITH_VERSION));
   EXPECT_TRUE(UiString(172).contains(QStringLiteral("available!  Click")));
   EXPECT_TRUE(UiString(0).isEmpty());
   EXPECT_TRUE(UiString(999).isEmpty());

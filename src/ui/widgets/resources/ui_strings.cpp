@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "auralith_version.h"
+
 namespace {
 
 struct StringEntry {

@@ -1,12 +1,11 @@
 #pragma once
+// What the sound server says about itself and its devices, for the machine
+// report. The records need no libpulse; only QuerySoundServer talks to it.
 
 #include <string>
 #include <vector>
 
-// What the sound server says about itself and its devices, asked once with
-// a short time-out so a missing or hung server cannot hold the caller up.
-
-namespace auralith::app {
+namespace auralith::audio {
 
 struct SoundDevice {
   std::string name;
@@ -28,7 +27,9 @@ struct SoundServerFacts {
 };
 
 // Asks the server the process would connect to (PULSE_SERVER or the
-// default one, never starting one). Returns within about `timeoutMs`.
+// default one, never starting one), each reply within `timeoutMs`, so a
+// missing or hung server cannot hold the caller up. Anything short of every
+// answer reads as unreachable.
 SoundServerFacts QuerySoundServer(int timeoutMs);
 
-}  // namespace auralith::app
+}  // namespace auralith::audio
