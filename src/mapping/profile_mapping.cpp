@@ -1,5 +1,7 @@
 #include "mapping/profile_mapping.h"
 
+#include "mapping/missing_parameters.h"
+
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -11,7 +13,6 @@ namespace auralith::dsp {
 
 namespace {
 
-constexpr std::int32_t kHighestParameter = 58;
 // Parameter 1 is a formula over 0 to 104 (-40 to +12 dB), not a table.
 constexpr std::int32_t kMasterGainSteps = 105;
 constexpr float kBoostSteps = 12.0f;                // +6 dB on the output gain index
@@ -123,10 +124,8 @@ void StoreNeutralParams(DspState& state, bool includeUserSlots) {
 }
 
 bool HoldsAnyParameter(const profiles::ProfileParameterSet& set) {
-  for (std::int32_t number = 1; number <= kHighestParameter; ++number) {
-    if (set.contains(number)) return true;
-  }
-  return false;
+  return MissingProfileParameters(set).size() <
+         static_cast<std::size_t>(kLastProfileParameter - kFirstProfileParameter + 1);
 }
 
 void StoreProfileParams(DspState& state, profiles::ProfileParameterSet& set, int boost) {

@@ -15,6 +15,11 @@ class ProfileParameterSet {
   // Looks without inserting; the mapping needs it to tell an empty set
   // from one whose parameters happen to be 0.
   bool contains(int32_t number) const { return values_.contains(number); }
+  // The value of a number, or null when absent; does not insert.
+  const float* find(int32_t number) const {
+    const auto it = values_.find(number);
+    return it == values_.end() ? nullptr : &it->second;
+  }
   bool empty() const { return values_.empty(); }
   std::size_t size() const { return values_.size(); }
 
