@@ -53,11 +53,20 @@ void ReportPlayback(const audio::AudioEngine& engine) {
   std::fflush(stdout);
 }
 
+// Tells once per profile and content mode that the active profile leaves
+// parameters out.
 void ApplyProfile(dsp::DspState& processing, profiles::Profile& profile, const engine::ListeningState& listening,
-                  bool startUp) {
+                  bool startUp, audio::UserMessages& messages, std::string& told) {
   const std::string path = engine::ActiveProfilePath(listening.category);
   if (path.empty()) std::fprintf(stderr, "auralith-engine: the category's profile was not found\n");
   engine::ApplyListeningState(processing, profile, path, listening, startUp);
+  const std::string notice =
+      path.empty() ? std::string() : engine::MissingParametersNotice(profile, path, listening.contentMode);
+  const std::string key = path + "\n" + std::to_string(listening.contentMode);
+  if (notice.empty() || told == key) return;
+  told = key;
+  std::fprintf(stderr, "auralith-engine: %s\n", notice.c_str());
+  messages.ShowNotice(notice);
 }
 
 struct Options {
@@ -147,7 +156,8 @@ int main(int argc, char** argv) {
       result = 1;
     } else {
       profiles::Profile profile("");
-      ApplyProfile(*processing, profile, listening, true);
+      std::string toldIncomplete;
+      ApplyProfile(*processing, profile, listening, true, messages, toldIncomplete);
       ReportPlayback(engine);
 
       pollfd waits[1] = {{signalFd, POLLIN, 0}};
@@ -165,7 +175,7 @@ int main(int argc, char** argv) {
           // As SetCategory does: the profile first, then the output device.
           listening = engine::ReadListeningState();
           engine.SetCategory(listening.category);
-          ApplyProfile(*processing, profile, listening, false);
+          ApplyProfile(*processing, profile, listening, false, messages, toldIncomplete);
           engine.SwitchOutputDevice();
           ReportPlayback(engine);
         }
