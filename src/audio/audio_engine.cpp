@@ -45,6 +45,12 @@ void AudioEngine::EnsureWatching() {
   handlers.serverBack = [this] { OnServerBack(); };
   handlers.virtualSinkAdded = [this](const std::string& sink) { OnVirtualSinkAdded(sink); };
   handlers.defaultChanged = [this](const std::string& sink) { OnDefaultChanged(sink); };
+  // The server's fallback is read at once: the virtual device may be back
+  // (and the default with it) before a reply to the change event comes.
+  handlers.sinkRemoved = [this] {
+    PulseClient client;
+    if (const std::optional<std::string> current = client.DefaultSink()) OnDefaultChanged(*current);
+  };
   watch_ = std::make_unique<SoundServerWatch>(std::move(handlers));
   watch_->Start();
 }

@@ -145,7 +145,10 @@ void SoundServerWatch::OnEvent(pa_context* context, pa_subscription_event_type_t
       pa_operation_unref(op);
     return;
   }
-  if (facility != PA_SUBSCRIPTION_EVENT_SINK || kind != PA_SUBSCRIPTION_EVENT_NEW) return;
+  if (facility != PA_SUBSCRIPTION_EVENT_SINK) return;
+  auto* watch = static_cast<SoundServerWatch*>(self);
+  if (kind == PA_SUBSCRIPTION_EVENT_REMOVE && watch->handlers_.sinkRemoved) watch->handlers_.sinkRemoved();
+  if (kind != PA_SUBSCRIPTION_EVENT_NEW) return;
   if (pa_operation* op = pa_context_get_sink_info_by_index(context, index, &SoundServerWatch::OnSinkInfo, self))
     pa_operation_unref(op);
 }

@@ -28,6 +28,8 @@ class SoundServerWatch {
     std::function<void()> serverBack;  // connected again after serverGone
     // A sink appeared whose description names the virtual device.
     std::function<void(const std::string& sinkName)> virtualSinkAdded;
+    // A sink went away.
+    std::function<void()> sinkRemoved;
     // The server's default sink changed (to this one).
     std::function<void(const std::string& sinkName)> defaultChanged;
     std::function<void()> tick;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "audio/wave_out.h"
 #include "driver/harness/ulxd_harness.h"
 #include "dsp/chain.h"
+#include "mapping/profile_mapping.h"
 #include "ulx/ulx_interface.h"
 
 namespace auralith::audio {
@@ -431,6 +433,95 @@ TEST_F(Engine, TheFirstStartSetsTheDeviceVolumeExceptForHeadphones) {
   fresh.SelectOutputDevice();
   ASSERT_EQ(fresh.StartAudio(), 1);
   EXPECT_EQ(first.VolumePercent(), 100);
+}
+
+}  // namespace
+}  // namespace auralith::audio
+
+namespace auralith::audio {
+namespace {
+
+// The audio thread's decisions for each block, seen from outside: what
+// leaves the real sink, and the counters.
+class BlockDecisions : public OnSoundServer {
+ protected:
+  void SetUp() override {
+    OnSoundServer::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(sink.Loaded());
+    dsp::InitDsp(*processing);
+  }
+  void TearDown() override {
+    engine.reset();
+    daemon.reset();
+    if (!IsSkipped()) dsp::FreeDsp(*processing);
+  }
+  // Starts the engine on the test sink with processing switched off (the
+  // neutral set) in the given category, fed by ulxd with `args`.
+  void Start(int category, std::vector<std::string> args) {
+    daemon = std::make_unique<testing::Ulxd>(dir, std::move(args));
+    ASSERT_TRUE(daemon->WaitReady()) << daemon->Log();
+    processing->processingOff.store(true);
+    dsp::ApplyNeutralParams(*processing);
+    engine = std::make_unique<AudioEngine>(
+        messages, [this](int) { return ProductName(sink.Description()); }, *processing);
+    engine->SetCategory(category);
+    engine->SelectOutputDevice();
+    ASSERT_EQ(engine->StartAudio(), 1);
+    ASSERT_TRUE(engine->Playing());
+  }
+  // RMS of the left channel of what the sink plays, over `seconds`.
+  double RecordedRms(double seconds) {
+    const std::string file = temp / "out.raw";
+    const std::string pid = testing::Run("parec -d " + sink.Name() +
+                                         ".monitor --format=s16le --rate=44100 --channels=2 --raw "
+                                         "--latency-msec=10 > '" +
+                                         file + "' 2>/dev/null & echo $!");
+    std::this_thread::sleep_for(std::chrono::milliseconds(int(seconds * 1000)));
+    testing::Run("kill " + pid);
+    std::this_thread::sleep_for(100ms);
+    const std::string rms = testing::Run("python3 -c \"import array; d=open('" + file +
+                                         "','rb').read(); a=array.array('h'); a.frombytes(d[:len(d)//4*4]); "
+                                         "l=a[0::2][22050:]; print((sum(v*v for v in l)/max(len(l),1))**0.5)\"");
+    return std::atof(rms.c_str());
+  }
+
+  testing::TempDir temp;
+  std::string dir = temp / "interfaces";
+  testing::ScopedEnv env{ulx::kInterfaceDirVariable, dir};
+  TestSink sink{"engine_blocks"};
+  ConsoleMessages messages;
+  std::unique_ptr<testing::Ulxd> daemon;
+  std::unique_ptr<dsp::DspState> processing = std::make_unique<dsp::DspState>();
+  std::unique_ptr<AudioEngine> engine;
+};
+
+// The tone of ulxd at -6 dBFS: amplitude 16422, RMS 16422 / sqrt(2).
+constexpr double kToneRms = 16422 / 1.4142135623730951;
+
+TEST_F(BlockDecisions, ProcessingOffPlaysAtFullLevelOnBuiltInSpeakers) {
+  Start(kCategoryBuiltIn, {"--tone", "1000"});
+  const double rms = RecordedRms(1.5);
+  EXPECT_NEAR(20 * std::log10(rms / kToneRms), 0.0, 0.1) << rms;
+  EXPECT_GT(engine->Player().Counters().processedBlocks, 20u) << "the neutral chain runs on every block";
+}
+
+TEST_F(BlockDecisions, ProcessingOffPlaysFiveDecibelsQuieterOnHeadphones) {
+  Start(kCategoryHeadphones, {"--tone", "1000"});
+  const double rms = RecordedRms(1.5);
+  // 16384 becomes 0.28117 instead of 0.5: the scale 1.7161256e-5 of the
+  // quieter conversion, 5 dB below 1/32768.
+  EXPECT_NEAR(rms / kToneRms, 0.28117 / 0.5, 0.003) << rms;
+  EXPECT_NEAR(20 * std::log10(rms / kToneRms), -5.0, 0.1);
+}
+
+TEST_F(BlockDecisions, SilenceFromTheDriverSkipsTheChain) {
+  const std::string silent = temp / "silence.wav";
+  testing::WriteWav(silent, std::vector<int16_t>(44100 * 2, 0), 2);
+  Start(kCategoryDesktop, {"--wav", silent, "--loop"});
+  ASSERT_TRUE(WaitUntil([&] { return engine->Player().Counters().blocks >= 25; }, 3000ms));
+  EXPECT_EQ(engine->Player().Counters().processedBlocks, 0u) << "no block of zeros went through the chain";
+  EXPECT_LT(RecordedRms(0.8), 1.0) << "and silence is played";
 }
 
 }  // namespace
