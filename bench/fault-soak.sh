@@ -22,22 +22,9 @@ ulxd_pid=""
 engine_pid=""
 probe_pid=""
 record_pid=""
-cleanup() {
-  [ -n "$record_pid" ] && kill "$record_pid" 2>/dev/null
-  [ -n "$probe_pid" ] && stop_probe
-  [ -n "$ulxd_pid" ] && kill -CONT "$ulxd_pid" 2>/dev/null
-  [ -n "$engine_pid" ] && kill -TERM "$engine_pid" 2>/dev/null && wait "$engine_pid" 2>/dev/null
-  [ -n "$ulxd_pid" ] && kill -TERM "$ulxd_pid" 2>/dev/null && wait "$ulxd_pid" 2>/dev/null
-  pulse_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap fault_cleanup EXIT
 pulse_start "$work/pulse" || exit 1
-export XDG_RUNTIME_DIR="$work/runtime"
-export ULX_INTERFACE_DIR="$work/interfaces" AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
-mkdir -p "$XDG_RUNTIME_DIR" "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-printf '[Settings]\nisProcessingKey=1\nmodeKey=2\nmusicKey=1\n' > "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
+fault_session
 
 make_probe
 start_ulxd || { echo "fault-soak: ulxd did not start"; exit 1; }

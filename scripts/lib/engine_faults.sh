@@ -3,6 +3,27 @@
 # Source after scripts/lib/pulse.sh with work, ulxd_bin, render_bin and
 # timeline set; ulxd_pid, probe_pid and record_pid are kept here.
 
+# fault_session: the private runtime, interface, settings and profile
+# folders under $work that ulxd and the engine use, on the private server.
+fault_session() {
+  export XDG_RUNTIME_DIR="$work/runtime"
+  export ULX_INTERFACE_DIR="$work/interfaces" AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
+  mkdir -p "$XDG_RUNTIME_DIR" "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  printf '[Settings]\nisProcessingKey=1\nmodeKey=2\nmusicKey=1\n' > "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
+}
+
+# fault_cleanup: ends what the drill started (by its ids) and the server.
+fault_cleanup() {
+  [ -n "${record_pid:-}" ] && kill "$record_pid" 2>/dev/null
+  [ -n "${probe_pid:-}" ] && stop_probe
+  [ -n "${ulxd_pid:-}" ] && kill -CONT "$ulxd_pid" 2>/dev/null
+  [ -n "${engine_pid:-}" ] && kill -TERM "$engine_pid" 2>/dev/null && wait "$engine_pid" 2>/dev/null
+  [ -n "${ulxd_pid:-}" ] && kill -TERM "$ulxd_pid" 2>/dev/null && wait "$ulxd_pid" 2>/dev/null
+  pulse_stop
+  rm -rf "$work"
+}
+
 now() { date +%s.%N; }
 sink_exists() { pactl list short sinks 2>/dev/null | awk '{print $2}' | grep -qx "$1"; }
 default_is() { [ "$(pactl get-default-sink 2>/dev/null)" = "$1" ]; }
@@ -59,7 +80,8 @@ make_probe() {
 # the timeline (not in a subshell: the fault may start a new ulxd_pid).
 measure_fault() {
   local name="$1" lead="$2" settle="$3"; shift 3
-  start_probe
+  # One probe only: two would add up to a level neither raw nor processed.
+  if [ -z "${probe_pid:-}" ] || ! kill -0 "$probe_pid" 2>/dev/null; then start_probe; fi
   local begun segments=()
   begun=$(now)
   record "$work/$name-1.raw"

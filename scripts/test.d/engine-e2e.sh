@@ -11,23 +11,8 @@ engine_bin="$build/src/tools/engine/auralith-engine"
 ulxd_bin="$build/src/driver/ulxd"
 render_bin="$build/src/tools/render/auralith-render"
 compare_bin="$build/tests/audio/audio_signal_compare"
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); echo "ok: $1"; }
-fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
-check() {  # check NAME COMMAND...
-  local name="$1"; shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; exit $?; }
-
-for bin in "$engine_bin" "$ulxd_bin" "$render_bin" "$compare_bin"; do
-  if [ ! -x "$bin" ]; then
-    echo "engine-e2e: $bin is not built"
-    fail "binaries built"
-    finish
-  fi
-done
+. "$root/scripts/lib/checks.sh"
+require_built engine-e2e "$engine_bin" "$ulxd_bin" "$render_bin" "$compare_bin"
 if [ -z "${PULSE_SERVER:-}" ] || ! pactl info >/dev/null 2>&1; then
   echo "engine-e2e: needs the private sound server of scripts/test.sh (PULSE_SERVER is unset or silent)"
   fail "sound server reachable"

@@ -17,48 +17,20 @@ compare_bin="$build/tests/audio/audio_signal_compare"
 timeline="$root/scripts/lib/sound_timeline.py"
 . "$root/scripts/lib/pulse.sh"
 . "$root/scripts/lib/engine_faults.sh"
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); echo "ok: $1"; }
-fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
-check() {  # check NAME COMMAND...
-  local name="$1"; shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; exit $?; }
-
-for bin in "$engine_bin" "$ulxd_bin" "$render_bin" "$compare_bin"; do
-  if [ ! -x "$bin" ]; then
-    echo "engine-faults: $bin is not built"
-    fail "binaries built"
-    finish
-  fi
-done
+. "$root/scripts/lib/checks.sh"
+require_built engine-faults "$engine_bin" "$ulxd_bin" "$render_bin" "$compare_bin"
 
 work="$(mktemp -d /tmp/auralith-faults.XXXXXX)"
 ulxd_pid=""
 engine_pid=""
 probe_pid=""
 record_pid=""
-cleanup() {
-  [ -n "$record_pid" ] && kill "$record_pid" 2>/dev/null
-  [ -n "$probe_pid" ] && stop_probe
-  [ -n "$engine_pid" ] && kill -CONT "$ulxd_pid" 2>/dev/null
-  [ -n "$engine_pid" ] && kill "$engine_pid" 2>/dev/null && wait "$engine_pid" 2>/dev/null
-  [ -n "$ulxd_pid" ] && kill "$ulxd_pid" 2>/dev/null && wait "$ulxd_pid" 2>/dev/null
-  pulse_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap fault_cleanup EXIT
 if ! pulse_start "$work/pulse"; then
   fail "a private sound server starts"
   finish
 fi
-export XDG_RUNTIME_DIR="$work/runtime"
-export ULX_INTERFACE_DIR="$work/interfaces" AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
-mkdir -p "$XDG_RUNTIME_DIR" "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-printf '[Settings]\nisProcessingKey=1\nmodeKey=2\nmusicKey=1\n' > "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
+fault_session
 
 at_most() { python3 -c "import sys; sys.exit(0 if float('$1') <= float('$2') else 1)"; }
 
