@@ -35,7 +35,9 @@ class AudioEngine {
   // The stored output device name of a category (empty for none).
   using StoredOutputName = std::function<std::string(int category)>;
   // Runs on the playback device's thread when the device in use went away.
-  // The engine recovers by itself; a host may use it to show the moment.
+  // The engine recovers by itself; a host may use it to show the moment. It
+  // must not call into the engine from that thread (the engine may be
+  // waiting for that thread to end): a host passes it to its own thread.
   using LostNotice = std::function<void()>;
   // Runs on the watch thread after the engine reopened playback by itself.
   using PlaybackNotice = std::function<void()>;
