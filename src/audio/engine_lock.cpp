@@ -1,6 +1,7 @@
 #include "audio/engine_lock.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,10 +12,30 @@
 
 namespace auralith::audio {
 
+namespace {
+
+// Without $XDG_RUNTIME_DIR: the folder Qt's runtime location falls back to,
+// /tmp/runtime-<user>, so the application finds the same lock. It must be
+// the user's own and closed to everyone else: in /tmp anyone could have
+// made it first.
+std::string FallbackRuntimeFolder() {
+  const passwd* user = ::getpwuid(::getuid());
+  if (!user || !user->pw_name) return {};
+  const std::string folder = std::string("/tmp/runtime-") + user->pw_name;
+  ::mkdir(folder.c_str(), 0700);
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0)
+    return {};
+  return folder;
+}
+
+}  // namespace
+
 std::string EngineLockPath() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (!runtime || !*runtime) return {};
-  return std::string(runtime) + "/" + kEngineLockName;
+  const std::string folder = runtime && *runtime ? std::string(runtime) : FallbackRuntimeFolder();
+  if (folder.empty()) return {};
+  return folder + "/" + kEngineLockName;
 }
 
 EngineLock::~EngineLock() { Release(); }
@@ -23,7 +44,7 @@ EngineLock::Result EngineLock::Acquire(std::string& error, const std::string& pa
   if (fd_ >= 0) return Result::Held;
   const std::string where = path.empty() ? EngineLockPath() : path;
   if (where.empty()) {
-    error = "XDG_RUNTIME_DIR is not set: no place for the engine lock";
+    error = "no runtime folder of the user's own (XDG_RUNTIME_DIR) for the engine lock";
     return Result::Failed;
   }
   // O_NOFOLLOW: a link planted in the folder cannot point the lock elsewhere.

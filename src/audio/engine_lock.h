@@ -12,7 +12,9 @@ namespace auralith::audio {
 inline constexpr const char* kEngineLockName = "auralith-engine.lock";
 inline constexpr const char* kEngineRunsMessage = "An Auralith audio engine already runs in this session.";
 
-// $XDG_RUNTIME_DIR/auralith-engine.lock; empty without a runtime folder.
+// $XDG_RUNTIME_DIR/auralith-engine.lock, else the same in /tmp/runtime-<user>
+// (the folder Qt falls back to) when that is the user's own and private;
+// empty when there is no such folder.
 std::string EngineLockPath();
 
 class EngineLock {

@@ -3,6 +3,7 @@
 #include "audio/engine_lock.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,7 +67,7 @@ TEST_F(EngineLockTest, GoesWithAProcessThatWasKilled) {
   EXPECT_EQ(mine.Acquire(error), EngineLock::Result::Held) << error;
 }
 
-TEST_F(EngineLockTest, RefusesALinkOrAFolderInItsPlaceAndNeedsARuntimeFolder) {
+TEST_F(EngineLockTest, RefusesALinkOrAFolderInItsPlace) {
   ASSERT_EQ(::symlink((temp / "elsewhere").c_str(), EngineLockPath().c_str()), 0);
   EngineLock lock;
   std::string error;
@@ -76,11 +77,17 @@ TEST_F(EngineLockTest, RefusesALinkOrAFolderInItsPlaceAndNeedsARuntimeFolder) {
   ASSERT_EQ(::mkdir(EngineLockPath().c_str(), 0700), 0);
   EXPECT_EQ(lock.Acquire(error), EngineLock::Result::Failed);
   ::rmdir(EngineLockPath().c_str());
+}
 
+TEST_F(EngineLockTest, WithoutARuntimeFolderUsesTheUsersPrivateOneInTmp) {
   testing::ScopedEnv none("XDG_RUNTIME_DIR", "");
-  EXPECT_EQ(EngineLockPath(), "");
-  EXPECT_EQ(lock.Acquire(error), EngineLock::Result::Failed);
-  EXPECT_NE(error.find("XDG_RUNTIME_DIR"), std::string::npos);
+  const std::string path = EngineLockPath();
+  const passwd* user = ::getpwuid(::getuid());
+  ASSERT_TRUE(user);
+  EXPECT_EQ(path, std::string("/tmp/runtime-") + user->pw_name + "/" + kEngineLockName);
+  struct stat st {};
+  ASSERT_EQ(::stat(path.substr(0, path.rfind('/')).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 077, 0u) << "closed to everyone else";
 }
 
 TEST(RealtimeLimit, IsLoweredOnlyAsFarAsTheRealtimeServiceRequires) {
