@@ -132,7 +132,7 @@ write_settings isProcessingKey=1 modeKey=2 musicKey=1 "dtOutputKey=USB DAC"
 kill -HUP "$engine_pid"
 check "the engine moves to the new device" wait_for 5 log_has "$work/engine2.log" "playing on usbdac"
 pactl unload-module "$extra_module" && extra_module=""
-check "the engine notices its device has gone" wait_for 5 log_has "$work/engine2.log" "the output device has gone"
+check "the engine notices its device has gone" wait_for 5 log_has "$work/engine2.log" "The output device has gone"
 check "and plays on the first real device again" wait_for 5 log_has "$work/engine2.log" "playing on speakers"
 check "the engine is still running" kill -0 "$engine_pid"
 check "it ends cleanly" stop_engine

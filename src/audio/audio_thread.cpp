@@ -54,7 +54,20 @@ class AudioThread {
 
  private:
   static void Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, int category);
+  static void TakeHandedOverLink(WaveOutPlayer& player);
 };
+
+void AudioThread::TakeHandedOverLink(WaveOutPlayer& player) {
+  VtDevice* fresh = player.handedOverLink_.exchange(nullptr, std::memory_order_acq_rel);
+  if (!fresh) return;
+  // The old link is freed by the control thread: no free here.
+  player.retiredLink_.store(player.link_.release(), std::memory_order_release);
+  player.link_.reset(fresh);
+  player.readOffset_ = 0;
+  player.exchangeFailing_ = false;
+  player.failingExchanges_.store(0, std::memory_order_relaxed);
+  player.linkGone_.store(false, std::memory_order_release);
+}
 
 void AudioThread::Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, int category) {
   VtDevice& link = *player.link_;
@@ -66,8 +79,11 @@ void AudioThread::Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, i
     if (!player.exchangeFailing_) DebugOutput("VtDevice::AudioDataNotify - ioctl failed\n");
     player.exchangeFailing_ = true;
     player.failedExchanges_.fetch_add(1, std::memory_order_relaxed);
+    player.failingExchanges_.fetch_add(1, std::memory_order_relaxed);
+    if (link.Gone()) player.linkGone_.store(true, std::memory_order_release);
   } else {
     player.exchangeFailing_ = false;
+    player.failingExchanges_.store(0, std::memory_order_relaxed);
   }
   player.blocks_.fetch_add(1, std::memory_order_relaxed);
 
@@ -88,7 +104,10 @@ int AudioDataNotify(WaveOutPlayer* player) { return AudioThread::Run(player); }
 int AudioThread::Run(WaveOutPlayer* player) {
   pthread_setname_np(pthread_self(), "auralith-audio");
   player->audioThreadId_.store(int(syscall(SYS_gettid)), std::memory_order_release);
+  // Asked once, holding nothing, before the device opens (Open waits for it).
   RaiseToRealtime();
+  player->priorityAsked_.store(true, std::memory_order_release);
+  player->priorityAsked_.notify_all();
   WakeEvent& wake = player->wakeEvent_;
   if (!wake.Wait()) return 0;
   wake.Reset();
@@ -99,7 +118,15 @@ int AudioThread::Run(WaveOutPlayer* player) {
       WaveHeader& header = player->headers_[std::size_t(player->currentHeader_)];
       if (!(header.flags.load(std::memory_order_acquire) & kHeaderDone)) break;
       const int category = player->category_ ? player->category_->load(std::memory_order_relaxed) : 0;
-      if (player->link_ && player->link_->RingBase()) Refill(*player, header, player->headerBytes_, category);
+      TakeHandedOverLink(*player);
+      VtDevice* link = player->link_.get();
+      if (link && link->RingBase() && !link->Gone()) {
+        Refill(*player, header, player->headerBytes_, category);
+      } else {
+        // No driver to read from: silence, never the header's last block again.
+        std::memset(header.data, 0, std::size_t(player->headerBytes_));
+        player->blocks_.fetch_add(1, std::memory_order_relaxed);
+      }
       WaveOut::Unprepare(header);
       WaveOut::Prepare(header);
       player->device_.Write(header);

@@ -46,6 +46,16 @@ void OnServerInfo(pa_context*, const pa_server_info* info, void* data) {
 
 void OnSuccess(pa_context*, int success, void* data) { *static_cast<bool*>(data) = success != 0; }
 
+struct StreamListReply {
+  uint32_t sink = PA_INVALID_INDEX;
+  std::vector<uint32_t> streams;
+};
+
+void OnStreamInfo(pa_context*, const pa_sink_input_info* info, int eol, void* data) {
+  auto* reply = static_cast<StreamListReply*>(data);
+  if (eol == 0 && info && info->sink == reply->sink) reply->streams.push_back(info->index);
+}
+
 }  // namespace
 
 PulseClient::PulseClient(int replyTimeoutMs) : replyTimeoutMs_(replyTimeoutMs), loop_(pa_mainloop_new()) {}
@@ -124,6 +134,21 @@ bool PulseClient::SetDefaultSink(const std::string& name) {
   if (!Connect()) return false;
   bool success = false;
   return Await(pa_context_set_default_sink(context_, name.c_str(), &OnSuccess, &success)) && success;
+}
+
+int PulseClient::MoveStreams(const std::string& from, const std::string& to) {
+  std::optional<SinkInfo> source = Sink(from);
+  if (!source) return 0;
+  StreamListReply reply;
+  reply.sink = source->index;
+  if (!Await(pa_context_get_sink_input_info_list(context_, &OnStreamInfo, &reply))) return 0;
+  int moved = 0;
+  for (uint32_t stream : reply.streams) {
+    bool success = false;
+    if (Await(pa_context_move_sink_input_by_name(context_, stream, to.c_str(), &OnSuccess, &success)) && success)
+      ++moved;
+  }
+  return moved;
 }
 
 bool PulseClient::SetSinkVolume(const std::string& name, double level) {

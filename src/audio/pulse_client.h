@@ -41,6 +41,9 @@ class PulseClient {
   // The server's default sink; nothing when it has none or did not answer.
   std::optional<std::string> DefaultSink();
   bool SetDefaultSink(const std::string& name);
+  // Moves the playback streams on sink `from` to sink `to` (a stream that
+  // may not move stays); the number moved.
+  int MoveStreams(const std::string& from, const std::string& to);
   // Sets every channel of the sink to `level` on the server's percentage
   // scale (1.0 is 100 %).
   bool SetSinkVolume(const std::string& name, double level);

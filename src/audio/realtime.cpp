@@ -71,12 +71,18 @@ bool TryRtkit(int priority) {
   dbus_connection_set_exit_on_disconnect(bus, FALSE);
   int64_t value = 0;
   if (RtkitProperty(bus, "MaxRealtimePriority", value)) priority = int(std::min<int64_t>(priority, value));
-  int64_t maxRtTime = 200000;
-  if (RtkitProperty(bus, "RTTimeUSecMax", value) && value > 0) maxRtTime = value;
+  // rtkit grants real time only to a process whose hard RLIMIT_RTTIME is at
+  // most its RTTimeUSecMax. That limit is the process's, so it is lowered
+  // only when rtkit answered, only as far as rtkit requires, and never when
+  // it is that low already.
+  int64_t maxRtTime = 0;
+  if (!RtkitProperty(bus, "RTTimeUSecMax", maxRtTime) || maxRtTime <= 0) {
+    dbus_connection_close(bus);
+    dbus_connection_unref(bus);
+    return false;
+  }
   rlimit rtTime{};
-  if (getrlimit(RLIMIT_RTTIME, &rtTime) == 0 &&
-      (rtTime.rlim_max == RLIM_INFINITY || rtTime.rlim_max > rlim_t(maxRtTime))) {
-    rtTime.rlim_cur = rtTime.rlim_max = rlim_t(maxRtTime);
+  if (getrlimit(RLIMIT_RTTIME, &rtTime) == 0 && RtTimeLimitFor(rtTime.rlim_max, maxRtTime, rtTime)) {
     setrlimit(RLIMIT_RTTIME, &rtTime);
   }
   bool ok = false;
@@ -99,6 +105,12 @@ bool TryRtkit(int priority) {
 }
 
 }  // namespace
+
+bool RtTimeLimitFor(rlim_t hardLimit, int64_t rtkitMax, rlimit& limit) {
+  if (rtkitMax <= 0 || (hardLimit != RLIM_INFINITY && hardLimit <= rlim_t(rtkitMax))) return false;
+  limit.rlim_cur = limit.rlim_max = rlim_t(rtkitMax);
+  return true;
+}
 
 int AllowedPriority(int priority, long limit) {
   if (limit == long(RLIM_INFINITY)) return priority;

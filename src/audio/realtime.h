@@ -1,6 +1,10 @@
 #pragma once
 // Real-time scheduling for the calling thread, where the system grants it.
 
+#include <sys/resource.h>
+
+#include <cstdint>
+
 namespace auralith::audio {
 
 // Priority asked for: above ordinary real-time work, below the sound
@@ -19,5 +23,10 @@ ThreadPriority RaiseToRealtime(int priority = kAudioThreadPriority);
 // The priority to ask for under a limit: `priority`, capped at `limit`;
 // 0 means none can be had.
 int AllowedPriority(int priority, long limit);
+
+// The RLIMIT_RTTIME rtkit requires of the process (soft and hard at its
+// RTTimeUSecMax, 200 ms by default) when the hard limit is above that; false
+// when the limit may stay as it is.
+bool RtTimeLimitFor(rlim_t hardLimit, int64_t rtkitMax, rlimit& limit);
 
 }  // namespace auralith::audio

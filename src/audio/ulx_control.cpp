@@ -1,5 +1,6 @@
 #include "audio/ulx_control.h"
 
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "ulx/ulx_interface.h"
 
@@ -158,6 +160,57 @@ bool DeviceIoControl(Handle handle, uint32_t code, void* buffer, uint32_t size) 
   }
   if (fd >= 0) ::close(fd);
   return success;
+}
+
+bool SendRequest(Handle handle, uint32_t code, const void* body, uint32_t size) {
+  if (handle == kInvalidHandle || size > kMaxBodySize || (size > 0 && !body)) return false;
+  uint8_t request[kFrameHeaderSize + kMaxBodySize];
+  StoreU32(request, code);
+  StoreU32(request + 4, size);
+  if (size > 0) std::memcpy(request + kFrameHeaderSize, body, size);
+  for (;;) {
+    ssize_t n = ::send(handle, request, kFrameHeaderSize + size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && errno == EINTR) continue;
+    return n == ssize_t(kFrameHeaderSize + size);
+  }
+}
+
+namespace {
+
+int64_t NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+Arrival ReceiveReply(Handle handle, ReplyInbox& inbox, int waitMs) {
+  if (handle == kInvalidHandle) return Arrival::Broken;
+  const int64_t deadline = NowMs() + waitMs;
+  for (;;) {
+    size_t need = kFrameHeaderSize;
+    if (inbox.have >= kFrameHeaderSize) {
+      const uint32_t length = LoadU32(inbox.frame + 4);
+      if (length > kMaxBodySize) return Arrival::Broken;
+      need += length;
+    }
+    if (inbox.have == need) return Arrival::Complete;
+    ssize_t n = ::recv(handle, inbox.frame + inbox.have, need - inbox.have, MSG_DONTWAIT);
+    if (n > 0) {
+      inbox.have += size_t(n);
+      continue;
+    }
+    if (n == 0) return Arrival::Broken;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return Arrival::Broken;
+    const int64_t left = deadline - NowMs();
+    if (left <= 0) return Arrival::Pending;
+    pollfd wait{handle, POLLIN, 0};
+    const int ready = ::poll(&wait, 1, int(left));
+    if (ready < 0 && errno != EINTR) return Arrival::Broken;
+    if (ready == 0) return Arrival::Pending;
+  }
 }
 
 void UnmapRing(void* base, uint32_t size) {

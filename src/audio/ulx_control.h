@@ -6,16 +6,22 @@
 #include <cstdint>
 #include <string>
 
+#include "ulx/ulx_interface.h"
+
 namespace auralith::ulx {
 
 // An open device interface: a connected stream socket.
 using Handle = int;
 inline constexpr Handle kInvalidHandle = -1;
 
-// How long a request waits for its reply. A daemon that does not answer in
-// time is taken as gone: the handle is shut down so later requests fail at
-// once instead of reading a late reply as the answer to the next request.
+// How long a control-thread request (DeviceIoControl) waits for its reply. A
+// daemon that does not answer in time fails the request and the handle is
+// shut down, so no later request can read the late reply as its own.
 inline constexpr int kReplyTimeoutMs = 250;
+// How long a position exchange on the audio thread waits for its reply: one
+// block of the three still queued. A later reply is taken off the stream
+// before the next request goes (ReplyInbox), so lateness costs one exchange.
+inline constexpr int kExchangeWaitMs = 40;
 
 // Connects to the interface socket at path; kInvalidHandle on failure.
 Handle OpenInterface(const std::string& path);
@@ -31,5 +37,24 @@ void CloseInterface(Handle handle);
 bool DeviceIoControl(Handle handle, uint32_t code, void* buffer, uint32_t size);
 
 void UnmapRing(void* base, uint32_t size);
+
+// One reply frame as it arrives, possibly over several calls.
+struct ReplyInbox {
+  uint8_t frame[kFrameHeaderSize + kMaxBodySize] = {};
+  size_t have = 0;
+};
+
+enum class Arrival {
+  Complete,  // the whole frame is in the inbox
+  Pending,   // not (all) there yet; what came is kept
+  Broken,    // the stream ended, failed or carries no frame: the link has gone
+};
+
+// Sends one request frame without waiting for room; false when it could not
+// go whole (the stream is then out of step and counts as gone).
+bool SendRequest(Handle handle, uint32_t code, const void* body, uint32_t size);
+// Reads what has arrived of the next reply frame, waiting at most waitMs (0:
+// not at all). No allocation; poll and recv only.
+Arrival ReceiveReply(Handle handle, ReplyInbox& inbox, int waitMs);
 
 }  // namespace auralith::ulx

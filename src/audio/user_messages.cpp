@@ -9,4 +9,6 @@ void ConsoleMessages::ShowWarning(const std::string& text) {
   std::fflush(stderr);
 }
 
+void ConsoleMessages::ShowNotice(const std::string& text) { ShowWarning(text); }
+
 }  // namespace auralith::audio

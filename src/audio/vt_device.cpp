@@ -70,10 +70,29 @@ int VtDevice::Open() {
 }
 
 int VtDevice::ExchangePosition(uint32_t& readOffset) {
+  if (handle_ == ulx::kInvalidHandle || gone_) return 0;
+  // The replies of earlier, late exchanges come first on the stream.
+  while (lateReplies_ > 0) {
+    const ulx::Arrival late = ulx::ReceiveReply(handle_, inbox_, 0);
+    if (late == ulx::Arrival::Broken) gone_ = true;
+    if (late != ulx::Arrival::Complete) return 0;
+    inbox_.have = 0;
+    --lateReplies_;
+  }
   uint8_t reply[sizeof(position_)];
   std::copy(std::begin(position_), std::end(position_), reply);
   ulx::StoreU32(reply + ulx::kPositionReadOffset, readOffset);
-  if (!ulx::DeviceIoControl(handle_, ulx::IOCTL_VT_EXCHANGE_POSITION, reply, sizeof(reply))) return 0;
+  if (!ulx::SendRequest(handle_, ulx::IOCTL_VT_EXCHANGE_POSITION, reply, sizeof(reply))) {
+    gone_ = true;
+    return 0;
+  }
+  const ulx::Arrival arrival = ulx::ReceiveReply(handle_, inbox_, ulx::kExchangeWaitMs);
+  if (arrival == ulx::Arrival::Broken) gone_ = true;
+  if (arrival == ulx::Arrival::Pending) lateReplies_ = 1;
+  if (arrival != ulx::Arrival::Complete) return 0;
+  inbox_.have = 0;
+  if (ulx::LoadU32(inbox_.frame) != ulx::kSuccess || ulx::LoadU32(inbox_.frame + 4) != sizeof(reply)) return 0;
+  std::copy(inbox_.frame + ulx::kFrameHeaderSize, inbox_.frame + ulx::kFrameHeaderSize + sizeof(reply), reply);
   uint32_t next = ulx::LoadU32(reply + ulx::kPositionReadOffset);
   // An offset outside the ring would make the reader copy and zero memory
   // beyond it; one inside a frame would swap channels.
@@ -97,7 +116,9 @@ void VtDevice::ReleaseRing() {
   ringSize_ = 0;
 }
 
-float VtDevice::VolumeFactor(int32_t volume) { return std::pow(10.0f, float(volume) * 7.6293946e-7f); }
+float VtDevice::VolumeFactor(int32_t volume) {
+  return std::pow(10.0f, float(std::clamp(volume, ulx::kMinVolume, ulx::kMaxVolume)) * 7.6293946e-7f);
+}
 
 std::unique_ptr<VtDevice> FindVtDevice() {
   std::string dir = ulx::InterfaceDir();

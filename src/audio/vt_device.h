@@ -28,7 +28,14 @@ class VtDevice {
   // the driver wants read next and stores the volume and the spare value.
   // A reply offset at or past the ring's end or not on a frame is treated as
   // a failed exchange. Returns 1 on success, else 0 with everything kept.
+  // A reply later than kExchangeWaitMs fails its exchange only: it is taken
+  // off the stream by a later call, and no new request goes before it came.
+  // Never blocks longer than kExchangeWaitMs; no allocation.
   int ExchangePosition(uint32_t& readOffset);
+  // True once the driver's end of the link has gone (the daemon exited or
+  // restarted): every later exchange fails at once, and only a new link
+  // reaches the driver again.
+  bool Gone() const { return gone_; }
 
   // Closes the handle and releases the ring; the link cannot be reopened.
   void Close();
@@ -43,6 +50,8 @@ class VtDevice {
 
   // The audio thread's gain for a reported volume: 10^(v / (20 * 65536)),
   // in single precision; exactly 1 for 0.
+  // A reported volume outside kMinVolume..kMaxVolume counts as that limit,
+  // so the factor is always finite (never 0 x inf in the audio thread).
   static float VolumeFactor(int32_t volume);
 
  private:
@@ -57,6 +66,9 @@ class VtDevice {
   // The 12-byte position record: the fields that carry no meaning in a
   // request keep the previous reply's values.
   uint8_t position_[12] = {};
+  ulx::ReplyInbox inbox_;
+  int lateReplies_ = 0;
+  bool gone_ = false;
 };
 
 // A new link for the first present interface of the driver's class (in name

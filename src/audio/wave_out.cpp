@@ -63,7 +63,6 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
   underruns_.store(0);
   event_ = event;
   written_ = 0;
-  deviceThreadRaised_ = false;
   inStreamFirst_ = inStreamCount_ = 0;
   while (queue_.Pop()) {
   }
@@ -80,6 +79,13 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
     Close();
     return 0;
   }
+  // The device's thread flags the headers done: it must be as punctual as
+  // the audio thread that waits for them. It asks once, before the stream
+  // exists and without the main loop's lock (the request may wait on the
+  // system bus for a while, and nothing may wait on it meanwhile).
+  deviceThreadRaised_.store(false);
+  pa_threaded_mainloop_once_unlocked(loop_, &RaiseDeviceThread, this);
+  deviceThreadRaised_.wait(false);
   pa_threaded_mainloop_lock(loop_);
   pa_context_set_state_callback(context_, &OnContextState, this);
   const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, format.samplesPerSecond, uint8_t(format.channels)};
@@ -270,14 +276,15 @@ void WaveOut::OnUnderflow(pa_stream*, void* self) {
   if (!device->closing_.load()) device->underruns_.fetch_add(1, std::memory_order_relaxed);
 }
 
+void WaveOut::RaiseDeviceThread(pa_threaded_mainloop*, void* self) {
+  auto* device = static_cast<WaveOut*>(self);
+  RaiseToRealtime();
+  device->deviceThreadRaised_.store(true);
+  device->deviceThreadRaised_.notify_all();
+}
+
 void WaveOut::OnWake(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self) {
   auto* device = static_cast<WaveOut*>(self);
-  if (!device->deviceThreadRaised_) {
-    // This thread flags the headers done: it must be as punctual as the
-    // audio thread that waits for them.
-    RaiseToRealtime();
-    device->deviceThreadRaised_ = true;
-  }
   uint64_t count = 0;
   while (::read(fd, &count, sizeof(count)) == sizeof(count)) {
   }

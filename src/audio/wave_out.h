@@ -101,6 +101,7 @@ class WaveOut {
   static void OnStreamState(pa_stream* stream, void* self);
   static void OnWritable(pa_stream* stream, size_t bytes, void* self);
   static void OnUnderflow(pa_stream* stream, void* self);
+  static void RaiseDeviceThread(pa_threaded_mainloop* loop, void* self);
   static void OnWake(pa_mainloop_api* api, pa_io_event* event, int fd, pa_io_event_flags_t flags, void* self);
 
   // Device thread.
@@ -129,7 +130,7 @@ class WaveOut {
   std::size_t inStreamCount_ = 0;
   uint64_t written_ = 0;
   uint32_t bufferBytes_ = 0;
-  bool deviceThreadRaised_ = false;
+  std::atomic<bool> deviceThreadRaised_{false};
 };
 
 }  // namespace auralith::audio

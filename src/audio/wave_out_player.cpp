@@ -22,7 +22,22 @@ void WaveOutPlayer::SetHeaderLayout(int count, int bytes) {
   headerBytes_ = bytes;
 }
 
-void WaveOutPlayer::SetLink(std::unique_ptr<VtDevice> link) { link_ = std::move(link); }
+void WaveOutPlayer::SetLink(std::unique_ptr<VtDevice> link) {
+  link_ = std::move(link);
+  linkGone_.store(false, std::memory_order_release);
+  failingExchanges_.store(0, std::memory_order_relaxed);
+}
+
+bool WaveOutPlayer::HandOverLink(std::unique_ptr<VtDevice>& link) {
+  CollectRetiredLink();
+  if (!link || retiredLink_.load(std::memory_order_acquire)) return false;
+  VtDevice* expected = nullptr;
+  if (!handedOverLink_.compare_exchange_strong(expected, link.get(), std::memory_order_acq_rel)) return false;
+  link.release();
+  return true;
+}
+
+void WaveOutPlayer::CollectRetiredLink() { delete retiredLink_.exchange(nullptr, std::memory_order_acq_rel); }
 
 void WaveOutPlayer::AllocateHeaders() {
   if (headerData_) return;
@@ -48,11 +63,14 @@ int WaveOutPlayer::Open(const OutputDevice& device, int setVolume, WaveOut::Lost
   if (device.Empty() || !WaveOut::GetDevCaps(device.sinkName, caps)) return 0;
   wakeEvent_.Reset();
   if (!thread_.joinable()) {
+    priorityAsked_.store(false, std::memory_order_release);
     try {
       thread_ = std::thread(AudioDataNotify, this);
     } catch (const std::system_error&) {
       return 0;
     }
+    // The stream starts only once the thread that feeds it has its priority.
+    priorityAsked_.wait(false, std::memory_order_acquire);
   }
   if (!device_.Open(device.sinkName, kPlaybackFormat, uint32_t(headerCount_ * headerBytes_), &wakeEvent_,
                     std::move(lost)))
@@ -98,6 +116,11 @@ void WaveOutPlayer::Close() {
   sinkInUse_.clear();
   if (link_) link_->Close();
   link_.reset();
+  // The audio thread has been joined: nothing is on its way any more.
+  delete handedOverLink_.exchange(nullptr, std::memory_order_acq_rel);
+  CollectRetiredLink();
+  linkGone_.store(false, std::memory_order_release);
+  failingExchanges_.store(0, std::memory_order_relaxed);
   readOffset_ = 0;
   exchangeFailing_ = false;
   for (WaveHeader& header : headers_) WaveOut::Unprepare(header);

@@ -45,8 +45,21 @@ class WaveOutPlayer {
   WaveOutPlayer& operator=(const WaveOutPlayer&) = delete;
 
   void SetHeaderLayout(int count, int bytes);
+  // Control thread, while the audio thread does not run.
   void SetLink(std::unique_ptr<VtDevice> link);
   VtDevice* Link() const { return link_.get(); }
+  // Control thread, while the audio thread runs: hands a freshly opened link
+  // over; the audio thread takes it at its next block, without a lock. False
+  // (and the link is given back) while an earlier one is still on its way.
+  bool HandOverLink(std::unique_ptr<VtDevice>& link);
+  bool LinkHandOverPending() const { return handedOverLink_.load(std::memory_order_acquire) != nullptr; }
+  // Control thread: frees the link the audio thread let go of, if any.
+  void CollectRetiredLink();
+  // The audio thread found its link gone and plays silence until a new one
+  // is handed over.
+  bool LinkGone() const { return linkGone_.load(std::memory_order_acquire); }
+  // Position exchanges failed in a row (0 after a good one).
+  uint32_t FailingExchanges() const { return failingExchanges_.load(std::memory_order_relaxed); }
   // The main window's category, read by the audio thread at every block.
   void SetCategorySource(const std::atomic<int>* category) { category_ = category; }
 
@@ -87,10 +100,15 @@ class WaveOutPlayer {
   std::unique_ptr<float[]> workBuffer_;
   std::atomic<dsp::DspState*> processingTarget_{nullptr};
   std::unique_ptr<VtDevice> link_;
+  std::atomic<VtDevice*> handedOverLink_{nullptr};  // control -> audio thread
+  std::atomic<VtDevice*> retiredLink_{nullptr};     // audio -> control thread
+  std::atomic<bool> linkGone_{false};
+  std::atomic<uint32_t> failingExchanges_{0};
   uint32_t readOffset_ = 0;
   bool exchangeFailing_ = false;  // audio thread: the last exchange failed
   std::thread thread_;
   std::atomic<int> audioThreadId_{0};
+  std::atomic<bool> priorityAsked_{false};  // the audio thread's real-time request is done
   WakeEvent wakeEvent_;
   const std::atomic<int>* category_ = nullptr;
   std::string sinkInUse_;

@@ -1,5 +1,6 @@
 #include "driver/interface_server.h"
 
+#include <pulse/timeval.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -21,6 +22,9 @@ constexpr size_t kMaxConnections = 16;
 // A client whose ring is corrected again and again (while no audio arrives,
 // say) is logged at most this often.
 constexpr double kVerdictLogInterval = 5.0;
+// Reply bytes kept for a client that does not take them: far more than a
+// grace time's worth of exchanges.
+constexpr size_t kMaxOutbox = 4096;
 
 double Now() {
   timespec now{};
@@ -59,6 +63,12 @@ struct InterfaceServer::Connection {
   std::unique_ptr<Transport> transport;
   double lastVerdictLog = -1e9;
   unsigned quietVerdicts = 0;
+  double lastRequest = 0;  // accept, or the last complete request
+  // Reply bytes the client has not taken yet; outboxFd travels with the
+  // first of them. blockedSince: when the first of them could not be sent.
+  std::vector<uint8_t> outbox;
+  int outboxFd = -1;
+  double blockedSince = 0;
 };
 
 InterfaceServer::InterfaceServer(pa_mainloop_api* api) : api_(api) {}
@@ -98,6 +108,7 @@ bool InterfaceServer::Listen(const std::string& dir, const std::string& name, st
   }
   path_ = path;
   listenEvent_ = api_->io_new(api_, listenFd_, PA_IO_EVENT_INPUT, &InterfaceServer::OnAccept, this);
+  ArmSweep();
   ULXD_INFO("device interface ready at %s", path_.c_str());
   return true;
 }
@@ -106,6 +117,8 @@ void InterfaceServer::Shutdown() {
   while (!connections_.empty()) Drop(connections_.front().get(), "the daemon is stopping");
   if (listenEvent_) api_->io_free(listenEvent_);
   listenEvent_ = nullptr;
+  if (sweepEvent_) api_->time_free(sweepEvent_);
+  sweepEvent_ = nullptr;
   if (listenFd_ >= 0) {
     ::close(listenFd_);
     ::unlink(path_.c_str());
@@ -136,15 +149,57 @@ void InterfaceServer::Accept() {
   connection->server = this;
   connection->fd = fd;
   connection->id = nextId_++;
+  connection->lastRequest = Now();
   connection->event = api_->io_new(api_, fd, PA_IO_EVENT_INPUT, &InterfaceServer::OnReadable, connection.get());
   ULXD_DEBUG("client %u connected", connection->id);
   connections_.push_back(std::move(connection));
 }
 
-void InterfaceServer::OnReadable(pa_mainloop_api*, pa_io_event*, int, pa_io_event_flags_t, void* self) {
+void InterfaceServer::OnReadable(pa_mainloop_api*, pa_io_event*, int, pa_io_event_flags_t flags, void* self) {
   auto* connection = static_cast<Connection*>(self);
   InterfaceServer* server = connection->server;
-  if (!server->Serve(*connection)) server->Drop(connection, "connection closed");
+  if ((flags & PA_IO_EVENT_OUTPUT) && !server->Flush(*connection)) {
+    server->Drop(connection, "replies could not be sent");
+    return;
+  }
+  if ((flags & (PA_IO_EVENT_INPUT | PA_IO_EVENT_HANGUP | PA_IO_EVENT_ERROR)) && !server->Serve(*connection))
+    server->Drop(connection, "connection closed");
+}
+
+void InterfaceServer::ArmSweep() {
+  timeval when{};
+  pa_timeval_add(pa_gettimeofday(&when), 500000);
+  if (sweepEvent_) {
+    api_->time_restart(sweepEvent_, &when);
+  } else {
+    sweepEvent_ = api_->time_new(api_, &when, &InterfaceServer::OnSweep, this);
+  }
+}
+
+void InterfaceServer::OnSweep(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+  auto* server = static_cast<InterfaceServer*>(self);
+  server->Sweep();
+  server->ArmSweep();
+}
+
+void InterfaceServer::Sweep() {
+  for (auto it = connections_.begin(); it != connections_.end();) {
+    Connection* connection = (it++)->get();
+    // Requests that arrived while the daemon itself was held up count.
+    if (!Serve(*connection)) {
+      Drop(connection, "connection closed");
+      continue;
+    }
+    const double now = Now();
+    if (!connection->outbox.empty() && now - connection->blockedSince > kReplyGraceSeconds) {
+      ULXD_WARN("client %u took no replies for %.0f s; ending its connection", connection->id, kReplyGraceSeconds);
+      Drop(connection, "replies not taken");
+    } else if (now - connection->lastRequest > kIdleLimitSeconds) {
+      ULXD_INFO("client %u sent no complete request for %.0f s; ending its connection", connection->id,
+                kIdleLimitSeconds);
+      Drop(connection, "idle");
+    }
+  }
 }
 
 bool InterfaceServer::Serve(Connection& connection) {
@@ -157,6 +212,7 @@ bool InterfaceServer::Serve(Connection& connection) {
   for (;;) {
     RequestReader::Result result = connection.reader.Next(request);
     if (result == RequestReader::Result::NeedMore) return true;
+    connection.lastRequest = Now();
     if (result == RequestReader::Result::Oversized) {
       ULXD_WARN("client %u sent a request longer than any of the contract; ending its connection", connection.id);
       Reply refusal;
@@ -185,9 +241,36 @@ bool InterfaceServer::Send(Connection& connection, const Reply& reply) {
   ulx::StoreU32(frame + 4, uint32_t(reply.body.size()));
   if (!reply.body.empty()) std::memcpy(frame + ulx::kFrameHeaderSize, reply.body.data(), reply.body.size());
   size_t total = ulx::kFrameHeaderSize + reply.body.size();
-  // A client that does not take its replies is not waited for.
+  if (!connection.outbox.empty()) {
+    // Behind replies still waiting: queue this one after them (a ring can
+    // only travel with the first byte of the outbox).
+    if (reply.fd >= 0 || connection.outbox.size() + total > kMaxOutbox) return false;
+    connection.outbox.insert(connection.outbox.end(), frame, frame + total);
+    return true;
+  }
+  // A client that does not take its replies is not waited for, but its
+  // replies (and its ring) are kept for a grace time.
   ssize_t n = ulx::SendWithDescriptor(connection.fd, frame, total, reply.fd, MSG_DONTWAIT);
-  return n == ssize_t(total);
+  if (n == ssize_t(total)) return true;
+  if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  const size_t sent = n < 0 ? 0 : size_t(n);
+  connection.outbox.assign(frame + sent, frame + total);
+  connection.outboxFd = sent == 0 ? reply.fd : -1;
+  connection.blockedSince = Now();
+  api_->io_enable(connection.event, pa_io_event_flags_t(PA_IO_EVENT_INPUT | PA_IO_EVENT_OUTPUT));
+  return true;
+}
+
+bool InterfaceServer::Flush(Connection& connection) {
+  while (!connection.outbox.empty()) {
+    ssize_t n = ulx::SendWithDescriptor(connection.fd, connection.outbox.data(), connection.outbox.size(),
+                                        connection.outboxFd, MSG_DONTWAIT);
+    if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
+    connection.outboxFd = -1;
+    connection.outbox.erase(connection.outbox.begin(), connection.outbox.begin() + n);
+  }
+  api_->io_enable(connection.event, PA_IO_EVENT_INPUT);
+  return true;
 }
 
 void InterfaceServer::NoteVerdict(Connection& connection, ReadPolicy::Verdict verdict) {

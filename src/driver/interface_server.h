@@ -8,6 +8,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/request_reader.h"
 #include "driver/transport.h"
@@ -16,6 +17,13 @@ namespace auralith::ulxd {
 
 class InterfaceServer {
  public:
+  // A connection that has not sent a complete request for this long is
+  // dropped: idle connections must not use up the places of real clients.
+  static constexpr double kIdleLimitSeconds = 3.0;
+  // How long replies a client does not take are kept for it (with its ring)
+  // before the connection is given up.
+  static constexpr double kReplyGraceSeconds = 2.0;
+
   explicit InterfaceServer(pa_mainloop_api* api);
   ~InterfaceServer();
   InterfaceServer(const InterfaceServer&) = delete;
@@ -36,7 +44,13 @@ class InterfaceServer {
  private:
   struct Connection;
   static void OnAccept(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self);
-  static void OnReadable(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self);
+  static void OnReadable(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t flags, void* self);
+  static void OnSweep(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* self);
+  void Sweep();
+  void ArmSweep();
+  // Sends what is waiting in the connection's outbox; false when the
+  // connection is to end.
+  bool Flush(Connection& connection);
   void Accept();
   // False when the connection is to end.
   bool Serve(Connection& connection);
@@ -47,6 +61,7 @@ class InterfaceServer {
   pa_mainloop_api* api_;
   int listenFd_ = -1;
   pa_io_event* listenEvent_ = nullptr;
+  pa_time_event* sweepEvent_ = nullptr;
   std::string path_;
   std::list<std::unique_ptr<Connection>> connections_;
   unsigned nextId_ = 1;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "ulx/ulx_interface.h"
+
 namespace auralith::ulxd {
 
 const char* const kUsage =
@@ -21,6 +23,7 @@ const char* const kUsage =
     "                         stereo), then silence\n"
     "  --loop                 with --wav: start the file over at its end\n"
     "  --volume DB            with a test feed: the device volume to report\n"
+    "                         (-192 to 24)\n"
     "  -v, --verbose          log every connection and ring correction\n"
     "  -h, --help             show this help\n"
     "\n"
@@ -111,9 +114,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       if (!value(options.wavPath)) return std::nullopt;
     } else if (arg == "--volume") {
       if (!value(text)) return std::nullopt;
-      // The contract carries 1/65536 dB in 32 bits.
-      if (!ParseNumber(text, options.volumeDb) || std::fabs(options.volumeDb) > 30000) {
-        error = "--volume takes a level in dB between -30000 and 30000";
+      // The range the application takes as it stands: beyond it the gain
+      // rounds to nothing or overflows.
+      if (!ParseNumber(text, options.volumeDb) || options.volumeDb < ulx::kMinVolumeDb ||
+          options.volumeDb > ulx::kMaxVolumeDb) {
+        error = "--volume takes a level in dB between " + std::to_string(ulx::kMinVolumeDb) + " and " +
+                std::to_string(ulx::kMaxVolumeDb);
         return std::nullopt;
       }
     } else {

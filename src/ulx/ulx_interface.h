@@ -46,6 +46,15 @@ inline constexpr size_t kPositionReadOffset = 0;
 inline constexpr size_t kPositionVolume = 4;
 inline constexpr size_t kPositionSpare = 8;
 
+// The range of a reported volume that either side takes as it stands, in
+// 1/65536 dB: -192 dB (below the 16-bit floor) to +24 dB. Beyond it the
+// gain would round to 0 or overflow to infinity.
+inline constexpr int32_t kVolumeUnitsPerDb = 65536;
+inline constexpr int32_t kMinVolumeDb = -192;
+inline constexpr int32_t kMaxVolumeDb = 24;
+inline constexpr int32_t kMinVolume = kMinVolumeDb * kVolumeUnitsPerDb;
+inline constexpr int32_t kMaxVolume = kMaxVolumeDb * kVolumeUnitsPerDb;
+
 inline uint32_t LoadU32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }

@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "audio/wave_out.h"
 #include "driver/harness/ulxd_harness.h"
 #include "dsp/chain.h"
+#include "mapping/profile_mapping.h"
 #include "ulx/ulx_interface.h"
 
 namespace auralith::audio {
@@ -223,8 +227,19 @@ class Engine : public OnSoundServer {
    public:
     void ShowWarning(const std::string& text) override { warnings.push_back(text); }
     void ShowPreferences() override { ++preferences; }
+    // On the engine's watch thread.
+    void ShowNotice(const std::string& text) override {
+      std::lock_guard lock(mutex);
+      notices.push_back(text);
+    }
+    std::vector<std::string> Notices() {
+      std::lock_guard lock(mutex);
+      return notices;
+    }
     std::vector<std::string> warnings;
     int preferences = 0;
+    std::mutex mutex;
+    std::vector<std::string> notices;
   };
 
   void SetUp() override {
@@ -315,23 +330,67 @@ TEST_F(Engine, ALostDeviceStopsCleanlyAndTheNextSwitchFindsAnother) {
   EXPECT_EQ(e.Player().SinkInUse(), second.Name());
 }
 
-TEST_F(Engine, ADriverThatGoesAwayFailsTheExchangesButPlaybackGoesOn) {
+TEST_F(Engine, ADriverThatRestartsIsFoundAgainWhilePlaybackGoesOn) {
   AudioEngine& e = MakeEngine();
   e.SelectOutputDevice();
   ASSERT_EQ(e.StartAudio(), 1);
-  ASSERT_TRUE(WaitUntil([&] { return e.Player().Counters().blocks >= 3; }, 2000ms));
+  ASSERT_TRUE(WaitUntil([&] { return e.Player().Counters().processedBlocks >= 3; }, 2000ms));
+  const int thread = e.Player().AudioThreadId();
   ::testing::internal::CaptureStderr();
   daemon->Kill();
-  const bool failing = WaitUntil([&] { return e.Player().Counters().failedExchanges >= 5; }, 3000ms);
+  const bool gone = WaitUntil([&] { return e.Player().LinkGone(); }, 2000ms);
+  EXPECT_TRUE(gone) << "the link notices its daemon has gone";
+  // Meanwhile the blocks are still played (silence), and the link is sought
+  // with a back-off, not on every block.
+  const PlayerCounters before = e.Player().Counters();
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GE(e.Player().Counters().blocks, before.blocks + 8);
+  EXPECT_EQ(e.Player().Counters().processedBlocks, before.processedBlocks) << "silence skips the chain";
+  EXPECT_TRUE(e.Playing());
+
+  daemon = std::make_unique<testing::Ulxd>(dir, std::vector<std::string>{"--tone", "1000"});
+  ASSERT_TRUE(daemon->WaitReady()) << daemon->Log();
+  const uint64_t processed = e.Player().Counters().processedBlocks;
+  // The back-off has reached 800 ms at most by now; 2 s is enough.
+  const bool back = WaitUntil([&] { return e.Player().Counters().processedBlocks >= processed + 5; }, 3000ms);
   const std::string log = ::testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(failing);
-  EXPECT_TRUE(e.Playing()) << "the blocks are still played";
+  EXPECT_TRUE(back) << "processed sound again from the new daemon";
+  EXPECT_FALSE(e.Player().LinkGone());
+  EXPECT_EQ(e.Player().AudioThreadId(), thread) << "the same audio thread took the new link";
   std::size_t lines = 0;
   for (std::size_t at = log.find("ioctl failed"); at != std::string::npos; at = log.find("ioctl failed", at + 1))
     ++lines;
   EXPECT_EQ(lines, 1u) << "one line for the whole run of failures:\n" << log;
+  EXPECT_TRUE(WaitUntil([&] { return messages.Notices().size() >= 2; }, 1000ms));
+  EXPECT_EQ(messages.Notices(), (std::vector<std::string>{kDriverGoneNotice, kDriverBackNotice}))
+      << "once for the fault, once for the recovery";
+  EXPECT_NE(log.find(kDriverGoneNotice), std::string::npos) << "and both in the log";
+  EXPECT_NE(log.find(kDriverBackNotice), std::string::npos);
   e.StopAudio();
   EXPECT_EQ(e.Player().AudioThreadId(), 0);
+}
+
+TEST_F(Engine, ADriverThatStallsIsWaitedForWithoutLosingTheLink) {
+  AudioEngine& e = MakeEngine();
+  e.SelectOutputDevice();
+  ASSERT_EQ(e.StartAudio(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return e.Player().Counters().processedBlocks >= 3; }, 2000ms));
+  ::testing::internal::CaptureStderr();
+  ::kill(daemon->Pid(), SIGSTOP);
+  std::this_thread::sleep_for(600ms);
+  const uint64_t failed = e.Player().Counters().failedExchanges;
+  const auto stalledBlocks = e.Player().Counters().blocks;
+  ::kill(daemon->Pid(), SIGCONT);
+  const uint64_t processed = e.Player().Counters().processedBlocks;
+  const bool back = WaitUntil([&] { return e.Player().Counters().processedBlocks >= processed + 5; }, 2000ms);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_GE(failed, 5u) << "the exchanges failed during the stall";
+  EXPECT_GE(stalledBlocks, 12u) << "and the blocks kept coming";
+  EXPECT_TRUE(back) << "processed sound again after the stall";
+  EXPECT_FALSE(e.Player().LinkGone()) << "a late reply does not end the link";
+  EXPECT_EQ(e.Player().FailingExchanges(), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return messages.Notices().size() >= 2; }, 1000ms));
+  EXPECT_EQ(messages.Notices(), (std::vector<std::string>{kDriverStalledNotice, kDriverBackNotice}));
 }
 
 TEST_F(Engine, AFailedOpenShowsThePlaybackMessageAndStopsTheThread) {
@@ -374,6 +433,95 @@ TEST_F(Engine, TheFirstStartSetsTheDeviceVolumeExceptForHeadphones) {
   fresh.SelectOutputDevice();
   ASSERT_EQ(fresh.StartAudio(), 1);
   EXPECT_EQ(first.VolumePercent(), 100);
+}
+
+}  // namespace
+}  // namespace auralith::audio
+
+namespace auralith::audio {
+namespace {
+
+// The audio thread's decisions for each block, seen from outside: what
+// leaves the real sink, and the counters.
+class BlockDecisions : public OnSoundServer {
+ protected:
+  void SetUp() override {
+    OnSoundServer::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(sink.Loaded());
+    dsp::InitDsp(*processing);
+  }
+  void TearDown() override {
+    engine.reset();
+    daemon.reset();
+    if (!IsSkipped()) dsp::FreeDsp(*processing);
+  }
+  // Starts the engine on the test sink with processing switched off (the
+  // neutral set) in the given category, fed by ulxd with `args`.
+  void Start(int category, std::vector<std::string> args) {
+    daemon = std::make_unique<testing::Ulxd>(dir, std::move(args));
+    ASSERT_TRUE(daemon->WaitReady()) << daemon->Log();
+    processing->processingOff.store(true);
+    dsp::ApplyNeutralParams(*processing);
+    engine = std::make_unique<AudioEngine>(
+        messages, [this](int) { return ProductName(sink.Description()); }, *processing);
+    engine->SetCategory(category);
+    engine->SelectOutputDevice();
+    ASSERT_EQ(engine->StartAudio(), 1);
+    ASSERT_TRUE(engine->Playing());
+  }
+  // RMS of the left channel of what the sink plays, over `seconds`.
+  double RecordedRms(double seconds) {
+    const std::string file = temp / "out.raw";
+    const std::string pid = testing::Run("parec -d " + sink.Name() +
+                                         ".monitor --format=s16le --rate=44100 --channels=2 --raw "
+                                         "--latency-msec=10 > '" +
+                                         file + "' 2>/dev/null & echo $!");
+    std::this_thread::sleep_for(std::chrono::milliseconds(int(seconds * 1000)));
+    testing::Run("kill " + pid);
+    std::this_thread::sleep_for(100ms);
+    const std::string rms = testing::Run("python3 -c \"import array; d=open('" + file +
+                                         "','rb').read(); a=array.array('h'); a.frombytes(d[:len(d)//4*4]); "
+                                         "l=a[0::2][22050:]; print((sum(v*v for v in l)/max(len(l),1))**0.5)\"");
+    return std::atof(rms.c_str());
+  }
+
+  testing::TempDir temp;
+  std::string dir = temp / "interfaces";
+  testing::ScopedEnv env{ulx::kInterfaceDirVariable, dir};
+  TestSink sink{"engine_blocks"};
+  ConsoleMessages messages;
+  std::unique_ptr<testing::Ulxd> daemon;
+  std::unique_ptr<dsp::DspState> processing = std::make_unique<dsp::DspState>();
+  std::unique_ptr<AudioEngine> engine;
+};
+
+// The tone of ulxd at -6 dBFS: amplitude 16422, RMS 16422 / sqrt(2).
+constexpr double kToneRms = 16422 / 1.4142135623730951;
+
+TEST_F(BlockDecisions, ProcessingOffPlaysAtFullLevelOnBuiltInSpeakers) {
+  Start(kCategoryBuiltIn, {"--tone", "1000"});
+  const double rms = RecordedRms(1.5);
+  EXPECT_NEAR(20 * std::log10(rms / kToneRms), 0.0, 0.1) << rms;
+  EXPECT_GT(engine->Player().Counters().processedBlocks, 20u) << "the neutral chain runs on every block";
+}
+
+TEST_F(BlockDecisions, ProcessingOffPlaysFiveDecibelsQuieterOnHeadphones) {
+  Start(kCategoryHeadphones, {"--tone", "1000"});
+  const double rms = RecordedRms(1.5);
+  // 16384 becomes 0.28117 instead of 0.5: the scale 1.7161256e-5 of the
+  // quieter conversion, 5 dB below 1/32768.
+  EXPECT_NEAR(rms / kToneRms, 0.28117 / 0.5, 0.003) << rms;
+  EXPECT_NEAR(20 * std::log10(rms / kToneRms), -5.0, 0.1);
+}
+
+TEST_F(BlockDecisions, SilenceFromTheDriverSkipsTheChain) {
+  const std::string silent = temp / "silence.wav";
+  testing::WriteWav(silent, std::vector<int16_t>(44100 * 2, 0), 2);
+  Start(kCategoryDesktop, {"--wav", silent, "--loop"});
+  ASSERT_TRUE(WaitUntil([&] { return engine->Player().Counters().blocks >= 25; }, 3000ms));
+  EXPECT_EQ(engine->Player().Counters().processedBlocks, 0u) << "no block of zeros went through the chain";
+  EXPECT_LT(RecordedRms(0.8), 1.0) << "and silence is played";
 }
 
 }  // namespace

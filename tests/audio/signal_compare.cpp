@@ -2,8 +2,10 @@
 // the same input: finds where the rendering starts in the recording by
 // cross-correlation and counts the samples within a tolerance.
 //
-//   audio_signal_compare REFERENCE.wav RECORDING.raw [TOLERANCE_LSB]
+//   audio_signal_compare REFERENCE.wav RECORDING.raw [TOLERANCE_LSB [SKIP_SECONDS]]
 //
+// SKIP_SECONDS leaves the reference's first seconds out of the count (a
+// chain that played other sound before still carries its state there).
 // The recording is raw 16-bit little-endian stereo at 44100 Hz. Prints one
 // line "lag=N compared=N within=N share=P maxdiff=N" and exits 0 when at
 // least 99.9 % of the reference's samples are within the tolerance.
@@ -80,6 +82,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int tolerance = argc > 3 ? std::atoi(argv[3]) : 1;
+  const std::size_t skip = argc > 4 ? std::size_t(std::atof(argv[4]) * 44100.0) * 2 : 0;
   std::vector<short> ref, rec;
   if (!ReadWav(argv[1], ref) || !ReadRaw(argv[2], rec)) {
     std::fprintf(stderr, "audio_signal_compare: cannot read the inputs\n");
@@ -92,14 +95,16 @@ int main(int argc, char** argv) {
   }
   std::size_t within = 0;
   int maxDiff = 0;
-  for (std::size_t i = 0; i < ref.size(); ++i) {
+  for (std::size_t i = skip; i < ref.size(); ++i) {
     const std::size_t at = i + 2 * std::size_t(lag);
     if (at >= rec.size()) break;  // missing samples count as outside
     const int diff = std::abs(int(ref[i]) - int(rec[at]));
     maxDiff = std::max(maxDiff, diff);
     if (diff <= tolerance) ++within;
   }
-  const double share = ref.empty() ? 0 : double(within) / double(ref.size());
-  std::printf("lag=%ld compared=%zu within=%zu share=%.5f maxdiff=%d\n", lag, ref.size(), within, share, maxDiff);
+  // Missing samples at the end count as outside too.
+  const std::size_t compared = ref.size() > skip ? ref.size() - skip : 0;
+  const double share = compared == 0 ? 0 : double(within) / double(compared);
+  std::printf("lag=%ld compared=%zu within=%zu share=%.5f maxdiff=%d\n", lag, compared, within, share, maxDiff);
   return share >= kRequiredShare ? 0 : 1;
 }

@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <climits>
 #include <cmath>
+#include <thread>
 
 #include "audio/vt_device.h"
 #include "driver/harness/ulxd_harness.h"
@@ -29,6 +32,20 @@ TEST(VolumeFactor, TurnsTheReportedVolumeIntoTheAudioThreadsGain) {
   EXPECT_NEAR(VtDevice::VolumeFactor(-393216), 0.501187f, 2e-6f);  // -6 dB
   EXPECT_NEAR(VtDevice::VolumeFactor(-20 * 65536), 0.1f, 1e-6f);
   EXPECT_NEAR(VtDevice::VolumeFactor(6 * 65536), 1.995262f, 1e-5f);
+}
+
+TEST(VolumeFactor, AVolumeOutsideTheSaneRangeCountsAsItsLimit) {
+  // +770 dB and more used to give infinity, and 0 x inf is NaN.
+  const float loudest = VtDevice::VolumeFactor(ulx::kMaxVolume);
+  EXPECT_NEAR(loudest, 15.848932f, 1e-4f);  // +24 dB
+  for (int32_t volume : {ulx::kMaxVolume + 1, 771 * 65536, INT32_MAX}) {
+    EXPECT_EQ(VtDevice::VolumeFactor(volume), loudest) << volume;
+    EXPECT_TRUE(std::isfinite(0.0f * VtDevice::VolumeFactor(volume)));
+  }
+  const float quietest = VtDevice::VolumeFactor(ulx::kMinVolume);
+  EXPECT_GT(quietest, 0.0f);
+  EXPECT_LT(quietest * 32767.0f, 1.0f) << "below the 16-bit floor";
+  EXPECT_EQ(VtDevice::VolumeFactor(INT32_MIN), quietest);
 }
 
 class DriverFolder : public ::testing::Test {
@@ -318,6 +335,7 @@ TEST_F(Exchange, ADriverThatDiesMidSessionFailsEveryLaterExchange) {
   EXPECT_EQ(device->ExchangePosition(offset), 1);
   offset = 44;
   EXPECT_EQ(device->ExchangePosition(offset), 0);
+  EXPECT_TRUE(device->Gone());
   EXPECT_EQ(device->ExchangePosition(offset), 0);
   EXPECT_EQ(offset, 44u);
   // The ring stays mapped until the link is closed.
@@ -325,20 +343,30 @@ TEST_F(Exchange, ADriverThatDiesMidSessionFailsEveryLaterExchange) {
   device->RingBase()[4095] = 1;
 }
 
-TEST_F(Exchange, ADriverThatStopsAnsweringIsGivenUpAfterTheTimeout) {
-  FakeReply late = PositionAnswer(40, 0, 0);
-  late.delayMs = ulx::kReplyTimeoutMs + 250;
-  replies = {late, PositionAnswer(80, 0, 0)};
+TEST_F(Exchange, ALateReplyFailsOnlyItsOwnExchangeAndIsNeverTakenForTheNext) {
+  FakeReply late = PositionAnswer(40, -65536, 0);
+  late.delayMs = ulx::kExchangeWaitMs + 300;
+  replies = {late, PositionAnswer(80, -131072, 0)};
   Start();
   uint32_t offset = 0;
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(device->ExchangePosition(offset), 0);
-  auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_LT(waited, std::chrono::milliseconds(ulx::kReplyTimeoutMs + 200));
-  // The late reply must not be taken for the answer to the next request.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(ulx::kExchangeWaitMs + 100))
+      << "the audio thread waits one block at most";
+  // While the late reply is still out, exchanges fail at once and send nothing.
+  offset = 7056 % 4096;
+  start = std::chrono::steady_clock::now();
   EXPECT_EQ(device->ExchangePosition(offset), 0);
-  EXPECT_EQ(offset, 0u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(10));
+  EXPECT_EQ(offset, 7056u % 4096) << "the own offset is kept";
+  EXPECT_EQ(driver->Requests().size(), 2u);
+  EXPECT_FALSE(device->Gone());
+  // Once it has come it is taken off the stream, and the link goes on.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(device->ExchangePosition(offset), 1);
+  EXPECT_EQ(offset, 80u) << "the answer to this request, not the late one";
+  EXPECT_EQ(device->Volume(), -131072);
+  EXPECT_FALSE(device->Gone());
 }
 
 TEST_F(Exchange, ClosedLinksFailExchangesWithoutTouchingTheRing) {

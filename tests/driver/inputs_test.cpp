@@ -64,6 +64,18 @@ TEST(Options, RefusesWhatCouldBreakTheDeviceOrItsName) {
   EXPECT_FALSE(Parse({"--bogus"}));
 }
 
+TEST(Options, TakesASimulatedVolumeOnlyWithinTheRangeTheApplicationUses) {
+  auto loudest = Parse({"--tone", "1000", "--volume", "24"});
+  ASSERT_TRUE(loudest);
+  EXPECT_DOUBLE_EQ(loudest->volumeDb, 24.0);
+  EXPECT_TRUE(Parse({"--tone", "1000", "--volume", "-192"}));
+  std::string error;
+  EXPECT_FALSE(Parse({"--tone", "1000", "--volume", "24.5"}, &error));
+  EXPECT_NE(error.find("-192 and 24"), std::string::npos) << error;
+  EXPECT_FALSE(Parse({"--tone", "1000", "--volume", "800"}));  // once +inf in the application
+  EXPECT_FALSE(Parse({"--tone", "1000", "--volume", "-30000"}));
+}
+
 std::vector<uint8_t> WavBytes(const std::vector<int16_t>& samples, int channels, int rate = 44100) {
   testing::TempDir dir;
   testing::WriteWav(dir / "x.wav", samples, channels, rate);

@@ -8,12 +8,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
 
 #include "driver/harness/ulxd_harness.h"
+#include "driver/interface_server.h"
 #include "driver/sink_arguments.h"
 #include "ulx/ring_layout.h"
 #include "ulx/ulx_interface.h"
@@ -260,6 +263,69 @@ TEST_F(UlxdTest, RefusesABadCommandLineOrFeed) {
   EXPECT_EQ(options.WaitExit(5000), 2);
   Ulxd missing(dir, {"--wav", temp / "missing.wav"});
   EXPECT_EQ(missing.WaitExit(5000), 1);
+}
+
+using UlxdConnections = UlxdTest;
+
+TEST_F(UlxdConnections, IdleConnectionsAreDroppedSoTheyCannotLockTheApplicationOut) {
+  Ulxd daemon(dir, {"--tone", "1000"});
+  ASSERT_TRUE(daemon.WaitReady()) << daemon.Log();
+  std::vector<std::unique_ptr<RawClient>> idle;
+  for (int i = 0; i < 16; ++i) idle.push_back(std::make_unique<RawClient>(daemon.SocketPath()));
+  idle.back()->SendRaw({0x0C, 0x20, 0x1D});  // a request that never ends
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  RawClient refused(daemon.SocketPath());
+  EXPECT_TRUE(refused.Closed()) << "every place is taken";
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(int(InterfaceServer::kIdleLimitSeconds * 1000) + 800));
+  for (auto& client : idle) EXPECT_TRUE(client->Closed());
+  RawClient application(daemon.SocketPath());
+  EXPECT_TRUE(application.OpenTransport()) << daemon.Log();
+  EXPECT_EQ(application.Exchange(0).status, 0u);
+  EXPECT_NE(daemon.Log().find("sent no complete request"), std::string::npos) << daemon.Log();
+}
+
+TEST_F(UlxdConnections, AClientThatExchangesIsNotIdle) {
+  Ulxd daemon(dir, {"--tone", "1000"});
+  ASSERT_TRUE(daemon.WaitReady()) << daemon.Log();
+  RawClient client(daemon.SocketPath());
+  ASSERT_TRUE(client.OpenTransport());
+  const auto start = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - start <
+         std::chrono::milliseconds(int(InterfaceServer::kIdleLimitSeconds * 1000) + 800)) {
+    ASSERT_EQ(client.Exchange(0).status, 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  }
+}
+
+TEST_F(UlxdConnections, RepliesAClientDoesNotTakeAreKeptForItDuringTheGraceTime) {
+  Ulxd daemon(dir, {"--tone", "1000", "-v"});
+  ASSERT_TRUE(daemon.WaitReady()) << daemon.Log();
+  RawClient slow(daemon.SocketPath());
+  ASSERT_TRUE(slow.OpenTransport());
+  // More replies than the socket holds: the daemon cannot send them all.
+  constexpr int kRequests = 400;
+  auto flood = [](RawClient& client) {
+    std::vector<uint8_t> body(12, 0);
+    for (int i = 0; i < kRequests; ++i) client.Send(ulx::IOCTL_VT_EXCHANGE_POSITION, body);
+  };
+  flood(slow);
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  int answered = 0;
+  for (int i = 0; i < kRequests; ++i) {
+    RawClient::Answer answer = slow.Receive();
+    if (!answer.received || answer.status != 0 || answer.body.size() != 12) break;
+    ++answered;
+  }
+  EXPECT_EQ(answered, kRequests) << "every reply, in order, and the ring stays\n" << daemon.Log();
+  EXPECT_EQ(slow.Exchange(0).status, 0u);
+
+  // One that takes nothing for longer than the grace time is given up.
+  RawClient gone(daemon.SocketPath());
+  ASSERT_TRUE(gone.OpenTransport());
+  flood(gone);
+  std::this_thread::sleep_for(std::chrono::milliseconds(int(InterfaceServer::kReplyGraceSeconds * 1000) + 1000));
+  EXPECT_TRUE(daemon.WaitLog("took no replies", 1000)) << daemon.Log();
 }
 
 }  // namespace

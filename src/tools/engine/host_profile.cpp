@@ -1,5 +1,8 @@
 #include "tools/engine/host_profile.h"
 
+#include <filesystem>
+
+#include "mapping/missing_parameters.h"
 #include "mapping/profile_mapping.h"
 #include "mapping/user_eq.h"
 #include "profiles/builtin_profiles.h"
@@ -23,6 +26,13 @@ profiles::PaneCategory PaneCategoryOf(int category) {
 
 std::string ActiveProfilePath(int category) {
   return render::ResolveProfile(profiles::BuiltinProfileFile(PaneCategoryOf(category), 1));
+}
+
+std::string MissingParametersNotice(profiles::Profile& profile, const std::string& path, int contentMode) {
+  const std::vector<std::int32_t> missing = dsp::MissingProfileParameters(profile.parameterSet(contentMode));
+  if (missing.empty()) return {};
+  return "The profile \"" + std::filesystem::path(path).stem().string() + "\" gives no parameter " +
+         dsp::ParameterNumberList(missing) + "; they play as 0.";
 }
 
 void ApplyListeningState(dsp::DspState& state, profiles::Profile& profile, const std::string& path,

@@ -18,6 +18,11 @@ std::string ActiveProfilePath(int category);
 // Loads the profile at `path` (when not empty) and applies the listening
 // state. With processing off the chain stays neutral. At start-up the
 // neutral set goes first, as every start begins switched off.
+// What the user is told when the content mode's set of the loaded profile
+// leaves parameters out (they read as 0, mostly silence): the profile's name
+// and the missing numbers. Empty when the set gives them all.
+std::string MissingParametersNotice(profiles::Profile& profile, const std::string& path, int contentMode);
+
 void ApplyListeningState(dsp::DspState& state, profiles::Profile& profile, const std::string& path,
                          const ListeningState& listening, bool startUp);
 

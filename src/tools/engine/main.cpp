@@ -5,7 +5,6 @@
 // switches category, profile and output device as the main window would.
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <string>
 
 #include "audio/audio_engine.h"
+#include "audio/engine_lock.h"
 #include "audio/output_devices.h"
 #include "audio/user_messages.h"
 #include "dsp/chain.h"
@@ -45,19 +45,28 @@ void PrintCounters(const char* what, const audio::AudioEngine& engine) {
 }
 
 void ReportPlayback(const audio::AudioEngine& engine) {
-  if (engine.Playing())
-    std::printf("auralith-engine: playing on %s (%s)\n", engine.Player().SinkInUse().c_str(),
-                engine.OutputDeviceChosen().productName.c_str());
+  const std::string sink = engine.PlayingOn();
+  if (!sink.empty())
+    std::printf("auralith-engine: playing on %s\n", sink.c_str());
   else
     std::printf("auralith-engine: not playing\n");
   std::fflush(stdout);
 }
 
+// Tells once per profile and content mode that the active profile leaves
+// parameters out.
 void ApplyProfile(dsp::DspState& processing, profiles::Profile& profile, const engine::ListeningState& listening,
-                  bool startUp) {
+                  bool startUp, audio::UserMessages& messages, std::string& told) {
   const std::string path = engine::ActiveProfilePath(listening.category);
   if (path.empty()) std::fprintf(stderr, "auralith-engine: the category's profile was not found\n");
   engine::ApplyListeningState(processing, profile, path, listening, startUp);
+  const std::string notice =
+      path.empty() ? std::string() : engine::MissingParametersNotice(profile, path, listening.contentMode);
+  const std::string key = path + "\n" + std::to_string(listening.contentMode);
+  if (notice.empty() || told == key) return;
+  told = key;
+  std::fprintf(stderr, "auralith-engine: %s\n", notice.c_str());
+  messages.ShowNotice(notice);
 }
 
 struct Options {
@@ -103,13 +112,24 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
-  const int lostFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (signalFd < 0 || lostFd < 0) {
+  if (signalFd < 0) {
     std::fprintf(stderr, "auralith-engine: %s\n", std::strerror(errno));
     return 1;
   }
 
   audio::ConsoleMessages messages;
+  audio::EngineLock lock;
+  std::string lockError;
+  switch (lock.Acquire(lockError)) {
+    case audio::EngineLock::Result::Held:
+      break;
+    case audio::EngineLock::Result::AlreadyHeld:
+      messages.ShowWarning(audio::kEngineRunsMessage);
+      return 1;
+    case audio::EngineLock::Result::Failed:
+      std::fprintf(stderr, "auralith-engine: %s\n", lockError.c_str());
+      return 1;
+  }
   audio::OutputDeviceList devices;
   audio::EnumerateOutputDevices(devices);
   const int virtualPosition = audio::FindOutputDevice(devices, audio::kVirtualDeviceName);
@@ -124,10 +144,8 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     audio::AudioEngine engine(messages, &engine::StoredOutputName, *processing);
-    engine.SetLostNotice([lostFd] {
-      const uint64_t one = 1;
-      if (::write(lostFd, &one, sizeof(one)) < 0) return;
-    });
+    // The engine finds a device again by itself when the one in use goes.
+    engine.SetPlaybackNotice([&engine] { ReportPlayback(engine); });
     engine.TakeOverDefaultOutput(devices[std::size_t(virtualPosition)]);
     engine.SetCategory(listening.category);
     engine.SelectOutputDevice();
@@ -138,13 +156,14 @@ int main(int argc, char** argv) {
       result = 1;
     } else {
       profiles::Profile profile("");
-      ApplyProfile(*processing, profile, listening, true);
+      std::string toldIncomplete;
+      ApplyProfile(*processing, profile, listening, true, messages, toldIncomplete);
       ReportPlayback(engine);
 
-      pollfd waits[2] = {{signalFd, POLLIN, 0}, {lostFd, POLLIN, 0}};
+      pollfd waits[1] = {{signalFd, POLLIN, 0}};
       const int timeout = options.statsSeconds > 0 ? options.statsSeconds * 1000 : -1;
       for (;;) {
-        const int ready = poll(waits, 2, timeout);
+        const int ready = poll(waits, 1, timeout);
         if (ready < 0 && errno != EINTR) break;
         if (ready <= 0) {
           if (ready == 0) PrintCounters("running", engine);
@@ -156,15 +175,7 @@ int main(int argc, char** argv) {
           // As SetCategory does: the profile first, then the output device.
           listening = engine::ReadListeningState();
           engine.SetCategory(listening.category);
-          ApplyProfile(*processing, profile, listening, false);
-          engine.SwitchOutputDevice();
-          ReportPlayback(engine);
-        }
-        if (waits[1].revents & POLLIN) {
-          uint64_t count = 0;
-          if (::read(lostFd, &count, sizeof(count)) < 0) count = 0;
-          std::printf("auralith-engine: the output device has gone\n");
-          engine.OnOutputDeviceLost();
+          ApplyProfile(*processing, profile, listening, false, messages, toldIncomplete);
           engine.SwitchOutputDevice();
           ReportPlayback(engine);
         }
@@ -177,7 +188,6 @@ int main(int argc, char** argv) {
   }
   // Only now that the audio thread has been joined.
   dsp::FreeDsp(*processing);
-  ::close(lostFd);
   ::close(signalFd);
   return result;
 }
