@@ -4,6 +4,7 @@
 #include "app/diagnostic_log.h"
 #include "app/settings_keys.h"
 #include "app/settings_store.h"
+#include "audio/engine_lock.h"
 #include "audio/output_devices.h"
 #include "dsp/chain.h"
 #include "mapping/profile_mapping.h"
@@ -93,6 +94,14 @@ bool AUlxAppDlg::Start() {
   setWindowIcon(LoadIconResource(icon_id::kApplication));
   // 2
   visibleFlag_ = store_.GetProfileInt(keys::settingsSection, keys::isVisibleKey, keys::isVisibleKeyDefault);
+  // Another engine of this session (the headless one) owns the default
+  // output; taking it over as well would hand it back to the wrong device.
+  if (parts_.claimEngine && !parts_.claimEngine()) {
+    app::WriteLog(QString::fromLatin1(audio::kEngineRunsMessage));
+    ShowWarning(audio::kEngineRunsMessage);
+    FailStart();
+    return false;
+  }
   // 3
   const audio::OutputDeviceList devices = audio_->OutputDevices();
   const int virtualPosition = audio::FindOutputDevice(devices, audio::kVirtualDeviceName);
@@ -446,6 +455,16 @@ void AUlxAppDlg::OnUpdateTimer() {
 
 void AUlxAppDlg::OpenDownloadPage() {
   if (updateFlag_ == 1) QDesktopServices::openUrl(QUrl(QString::fromLatin1(kDownloadPageUrl)));
+}
+
+void AUlxAppDlg::ShowNotice(const std::string& text) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, notice = QString::fromStdString(text)] {
+        app::WriteLog(notice);
+        tray_.ShowBalloon(notice, BalloonKind::Running);
+      },
+      Qt::QueuedConnection);
 }
 
 void AUlxAppDlg::ShowWarning(const std::string& text) {

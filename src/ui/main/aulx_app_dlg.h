@@ -60,6 +60,9 @@ class AUlxAppDlg : public SkinWindow,
     std::function<void(const QString&)> showWarning;
     // Follow the login session's state over the system bus.
     bool watchSession = true;
+    // Takes the session's one engine lock; false when another engine holds
+    // it. Empty: no lock (the tests' stand-in engines).
+    std::function<bool()> claimEngine;
     int updateTimerMs = kUpdateTimerMs;
   };
 
@@ -73,6 +76,8 @@ class AUlxAppDlg : public SkinWindow,
   // audio::UserMessages (the engine's warnings).
   void ShowWarning(const std::string& text) override;
   void ShowPreferences() override;
+  // From the engine's watch thread: shown as a balloon on this one.
+  void ShowNotice(const std::string& text) override;
 
   // app::CategoryProfileTarget
   void SetBuiltInProfile(const QString& path, int boost) override;

@@ -3,6 +3,7 @@
 
 #include "app/aulx_app.h"
 #include "app/diagnostic_log.h"
+#include "audio/engine_lock.h"
 #include "audio/sound_server_facts.h"
 #include "ui/main/aulx_app_dlg.h"
 
@@ -26,6 +27,11 @@ int main(int argc, char** argv) {
       [](app::AUlxApp& owner) -> std::unique_ptr<app::MainWindow> {
         ui::AUlxAppDlg::Parts parts(owner.Settings());
         parts.pendingCommand = owner.PendingCommand();
+        parts.claimEngine = [] {
+          static audio::EngineLock lock;
+          std::string error;
+          return lock.Held() || lock.Acquire(error) == audio::EngineLock::Result::Held;
+        };
         return std::make_unique<ui::AUlxAppDlg>(std::move(parts));
       });
   return application.InitInstance();
