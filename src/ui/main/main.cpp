@@ -3,6 +3,7 @@
 
 #include "app/aulx_app.h"
 #include "ui/main/aulx_app_dlg.h"
+#include "ui/prefs/prefs_dlg.h"
 
 #include <QApplication>
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
       [](app::AUlxApp& owner) -> std::unique_ptr<app::MainWindow> {
         ui::AUlxAppDlg::Parts parts(owner.Settings());
         parts.pendingCommand = owner.PendingCommand();
+        parts.preferences = ui::MakePreferencesDialog;
         return std::make_unique<ui::AUlxAppDlg>(std::move(parts));
       });
   return application.InitInstance();
