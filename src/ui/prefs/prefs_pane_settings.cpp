@@ -243,7 +243,9 @@ void APrefsPaneSettings::RefreshProfiles() {
       presets_[i - 1]->setText(name);
       presets_[i - 1]->setAccessibleName(name);
     }
-    pictures_[i]->SetImage(picture);
+    // Cleared first: a picture that fails to load leaves no older one.
+    pictures_[i]->SetImage(QString());
+    if (!picture.isEmpty()) pictures_[i]->SetImage(picture);
   }
   slots_.ActivateSlotOne(category_);
   if (category_ == PaneCategory::Headphones) {
