@@ -6,16 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "mapping/user_eq.h"
+
 namespace auralith::render {
 
 // Listening category of the rendering: decides whether the conversion of
 // unprocessed sound is 5 dB quieter (desktop speakers and headphones).
 enum class Category { BuiltIn, Desktop, Headphones };
-
-// The eight words of a stored user equalizer record: bass enabled,
-// frequency, Q, gain position, then the same for treble.
-using UserEqRecord = std::array<std::int32_t, 8>;
-inline constexpr UserEqRecord kDefaultUserEqRecord = {1, 15, 3, 24, 1, 49, 3, 24};
 
 struct RenderOptions {
   std::string profile;  // a path or the name of a built-in profile
