@@ -56,38 +56,41 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-work() {
+# The folder of whatever this script starts for itself (sound server,
+# display, runtime folder); made on first use, removed at the end.
+need_private() {
   [ -n "$private" ] || private="$(mktemp -d /tmp/auralith-run.XXXXXX)"
-  echo "$private"
 }
 
 if pactl info >/dev/null 2>&1; then
   echo "Using the sound server $(pactl info | sed -n 's/^Server Name: //p')."
 else
-  dir="$(work)"
-  echo "No sound server is running: starting a private PulseAudio server in $dir"
-  pulse_start "$dir/pulse" "speakers|Speakers (Built-in Audio)"
+  need_private
+  echo "No sound server is running: starting a private PulseAudio server in $private"
+  pulse_start "$private/pulse" "speakers|Speakers (Built-in Audio)"
   echo "with a null sink \"speakers\" standing in for the speakers (PULSE_SERVER=$PULSE_SERVER)."
 fi
 speakers="$(pactl get-default-sink)"
 # The driver's interface and the application's instance lock live in the
 # session's runtime folder.
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  export XDG_RUNTIME_DIR="$(work)/runtime"
+  need_private
+  export XDG_RUNTIME_DIR="$private/runtime"
   mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 fi
 
 if [ "$headless" = 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  need_private
   display=":$((90 + RANDOM % 400))"
   echo "No display: starting the virtual X display $display with the tray host trayer."
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$(work)/xvfb.log" 2>&1 &
+  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$private/xvfb.log" 2>&1 &
   xvfb_pid=$!
   export DISPLAY="$display"
   for _ in $(seq 1 50); do
     xdpyinfo >/dev/null 2>&1 && break
     sleep 0.1
   done
-  trayer --edge top --align right --widthtype pixel --width 120 --height 24 >"$(work)/trayer.log" 2>&1 &
+  trayer --edge top --align right --widthtype pixel --width 120 --height 24 >"$private/trayer.log" 2>&1 &
   trayer_pid=$!
   sleep 0.5
   echo "Take a picture of it with: DISPLAY=$DISPLAY import -window root shot.png"
@@ -110,13 +113,13 @@ main_pid=$!
 echo "Auralith is running. Every program now plays into the virtual device; the"
 echo "re-mastered sound goes to \"$speakers\" (the output of the listening category,"
 echo "chosen in the tray menu's \"Output Device\")."
-if [ -n "$private" ] && [ -n "${PULSE_PRIVATE_DIR:-}" ]; then
+if [ -n "${PULSE_PRIVATE_DIR:-}" ]; then
   echo "It is a null sink of the private server; hear it with: PULSE_SERVER=$PULSE_SERVER parecord -d $speakers.monitor out.wav"
 fi
 if [ "$headless" = 1 ]; then
   echo "Press Ctrl-C to stop it."
 else
-  echo "Press Ctrl-C, choose \"Quit\" in the tray menu, or run: $app halvorn-ulx://quit"
+  echo "Press Ctrl-C, choose \"Quit\" in the tray menu, or run: XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR $app halvorn-ulx://quit"
 fi
 status=0
 wait "$main_pid" || status=$?

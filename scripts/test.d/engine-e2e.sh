@@ -11,28 +11,10 @@ engine_bin="$build/src/tools/engine/auralith-engine"
 ulxd_bin="$build/src/driver/ulxd"
 render_bin="$build/src/tools/render/auralith-render"
 compare_bin="$build/tests/audio/audio_signal_compare"
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); echo "ok: $1"; }
-fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
-check() {  # check NAME COMMAND...
-  local name="$1"; shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; exit $?; }
+. "$root/scripts/lib/checks.sh"
 
-for bin in "$engine_bin" "$ulxd_bin" "$render_bin" "$compare_bin"; do
-  if [ ! -x "$bin" ]; then
-    echo "engine-e2e: $bin is not built"
-    fail "binaries built"
-    finish
-  fi
-done
-if [ -z "${PULSE_SERVER:-}" ] || ! pactl info >/dev/null 2>&1; then
-  echo "engine-e2e: needs the private sound server of scripts/test.sh (PULSE_SERVER is unset or silent)"
-  fail "sound server reachable"
-  finish
-fi
+require_binaries engine-e2e "$engine_bin" "$ulxd_bin" "$render_bin" "$compare_bin"
+require_sound_server engine-e2e
 
 work="$(mktemp -d /tmp/auralith-e2e.XXXXXX)"
 ulxd_pid=""
@@ -54,20 +36,6 @@ write_settings() {  # write_settings KEY=VALUE...: the whole Settings section
   { echo "[Settings]"; printf '%s\n' "$@"; } > "$settings"
 }
 
-sink_exists() { pactl list short sinks | awk '{print $2}' | grep -qx "$1"; }
-default_is() { [ "$(pactl get-default-sink)" = "$1" ]; }
-# The sink that the engine's playback stream is on.
-engine_sink() {
-  local index
-  index="$(pactl list sink-inputs | awk '/^Sink Input/ {sink = ""} /^[ \t]*Sink:/ {sink = $2}
-    /media.name = "Auralith output"/ {print sink}' | head -n1)"
-  [ -n "$index" ] && pactl list short sinks | awk -v i="$index" '$1 == i {print $2}'
-}
-wait_for() {  # wait_for SECONDS COMMAND...
-  local deadline=$((SECONDS + $1)); shift
-  while [ $SECONDS -lt $deadline ]; do "$@" && return 0; sleep 0.1; done
-  "$@"
-}
 log_has() { grep -q "$2" "$1"; }
 start_engine() {  # start_engine LOG
   "$engine_bin" > "$1" 2>&1 &
@@ -81,11 +49,6 @@ stop_engine() {  # stop_engine: SIGTERM and the exit status
   engine_pid=""
   return $status
 }
-record() {  # record SINK FILE: records SINK's monitor in the background
-  parec -d "$1.monitor" --format=s16le --rate=44100 --channels=2 --raw --latency-msec=10 > "$2" &
-  record_pid=$!
-}
-stop_record() { kill "$record_pid" 2>/dev/null; wait "$record_pid" 2>/dev/null; }
 nonzero_seconds() {  # nonzero_seconds FILE: seconds of audio that are not silent
   python3 - "$1" <<'PY'
 import array, sys

@@ -68,6 +68,8 @@ void AHelpDlg::ShowHelpPage(const QString& page) {
   } else {
     browser_->setSource(QUrl::fromLocalFile(found));
   }
+  // The page shown, for window managers and tests that tell help windows apart.
+  setWindowRole(QStringLiteral("help:") + page);
   show();
   raise();
 }

@@ -5,6 +5,7 @@
 #include "ui/widgets/resources/ui_strings.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -108,9 +109,12 @@ void SkinWindow::paintEvent(QPaintEvent* /*event*/) {
 
 void SkinWindow::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-  // The platform moves the window where it can (Wayland, X11 with a window
-  // manager); otherwise the window follows the mouse itself.
-  if (windowHandle() && windowHandle()->startSystemMove()) return;
+  // Wayland lets no client place its own window: the compositor moves it.
+  // Elsewhere the window follows the mouse itself; X11 without a window
+  // manager accepts the system move request and then nobody carries it out.
+  if (QGuiApplication::platformName() == QLatin1String("wayland") && windowHandle() &&
+      windowHandle()->startSystemMove())
+    return;
   dragging_ = true;
   dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
 }
