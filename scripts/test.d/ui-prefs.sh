@@ -1,0 +1,168 @@
+#!/bin/bash
+# The preferences dialog as a user meets it: the real Auralith under a
+# virtual X display with trayer as the tray host, on the private sound server
+# of scripts/test.sh, driven with xdotool. Opens the dialog, makes a preset
+# active, chooses an output device, switches categories, and checks the
+# settings file, the sound server and screenshots in
+# $AURALITH_BUILD_DIR/screenshots. Prints "N passed, N failed".
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="${AURALITH_BUILD_DIR:-$root/build}"
+app_bin="$build/src/ui/main/Auralith"
+ulxd_bin="$build/src/driver/ulxd"
+shots="$build/screenshots"
+. "$root/scripts/lib/checks.sh"
+
+require_binaries ui-prefs "$app_bin" "$ulxd_bin"
+for tool in Xvfb trayer xdotool xwininfo xdpyinfo import convert; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "ui-prefs: $tool is missing (scripts/install-deps.sh installs it)"
+    fail "tools installed"
+    finish
+  fi
+done
+require_sound_server ui-prefs
+
+work="$(mktemp -d /tmp/auralith-prefs.XXXXXX)"
+xvfb_pid=""
+trayer_pid=""
+ulxd_pid=""
+app_pid=""
+original_default="$(pactl get-default-sink)"
+stop_pid() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
+cleanup() {
+  stop_pid "$app_pid"
+  stop_pid "$ulxd_pid"
+  stop_pid "$trayer_pid"
+  stop_pid "$xvfb_pid"
+  pactl set-default-sink "$original_default" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$shots"
+rm -f "$shots"/prefs-*.png
+
+export XDG_RUNTIME_DIR="$work/runtime" ULX_INTERFACE_DIR="$work/interfaces"
+export AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR"
+settings="$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
+AURALITH_BUILD_DIR="$build" bash "$root/scripts/install-profiles.sh" >/dev/null
+# Not the first start (no setup page), headphones.
+printf '[Settings]\nisVisibleKey=1\nmodeKey=1\n' > "$settings"
+
+setting_is() { grep -qxF "$1=$2" "$settings" 2>/dev/null; }
+engine_on() { [ "$(engine_sink)" = "$1" ]; }
+
+display=""
+for n in $(seq 161 200); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+[ -n "$display" ] || { fail "a free X display number"; finish; }
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+wait_for 10 xdpyinfo >/dev/null 2>&1 || { fail "the virtual display starts"; finish; }
+trayer --edge top --align right --widthtype pixel --width 120 --height 24 > "$work/trayer.log" 2>&1 &
+trayer_pid=$!
+"$ulxd_bin" > "$work/ulxd.log" 2>&1 &
+ulxd_pid=$!
+wait_for 10 sink_exists auralith || { fail "the driver stand-in offers its virtual device"; finish; }
+
+app_window() {  # app_window TITLE: the id of the application's mapped top-level window of that title
+  xwininfo -root -children | grep -F "\"$1\": (\"Auralith\" " | awk '{print $1}' | while read -r id; do
+    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
+  done | head -n1
+}
+shown() { [ -n "$(app_window "$1")" ]; }
+hidden() { [ -z "$(app_window "$1")" ]; }
+geometry() {  # geometry ID: "X Y W H"
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+    /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
+}
+command_to_app() { timeout 10 "$app_bin" "halvorn-ulx://$1" >> "$work/second.log" 2>&1; }
+window_shot() { import -window "$1" "$shots/$2.png" 2>/dev/null; }
+
+prefs_title="Auralith Preferences"
+# Points of the settings pane in the dialog's client area: the pane lies in
+# the tab widget's page, which starts below the tab bar.
+page_x=13
+page_y=40
+click_pane() {  # click_pane X Y: a click at a point of the settings pane
+  local x y w h
+  read -r x y w h <<<"$(geometry "$prefs_id")"
+  xdotool mousemove --sync $((x + page_x + $1)) $((y + page_y + $2)) click 1
+}
+dlu_x() { echo $((($1 * 6 + 2) / 4)); }
+dlu_y() { echo $((($1 * 13 + 4) / 8)); }
+
+"$app_bin" > "$work/app.log" 2>&1 &
+app_pid=$!
+check "the main window appears" wait_for 10 shown Auralith
+check "the preferences are hidden at the start" hidden "$prefs_title"
+check "the first start stores the device that plays for headphones only" wait_for 5 setting_is hpOutputKey "Speakers (Built-in Audio)"
+check "and no device for the other categories" bash -c "! grep -q '^biOutputKey=\|^dtOutputKey=' '$settings'"
+
+command_to_app preferences
+check "the preferences command shows the dialog" wait_for 5 shown "$prefs_title"
+prefs_id="$(app_window "$prefs_title")"
+sleep 0.5
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-headphones
+
+# "Preset 3": slot 3 becomes slot 1, the others keep their order.
+click_pane $(($(dlu_x 123) + $(dlu_x 54) / 2)) $(($(dlu_y 86) + $(dlu_y 20) / 2))
+slot_is() { grep -q "^headphone$1Key=.*/$2.hvnp\$" "$settings"; }
+check "\"Preset 3\" makes slot 3 active" wait_for 3 slot_is 1 "Dorvane Headphones"
+others_in_order() {
+  slot_is 2 "Varrow Headphones" && slot_is 3 "Tennet Headphones" && slot_is 4 "Sipharo Headphones" &&
+    slot_is 5 "Quellin Headphones"
+}
+check "the others follow in order" others_in_order
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-preset
+
+# The output device: open the combo box, one entry down, Return.
+click_pane $(($(dlu_x 90) + 40)) $(($(dlu_y 225) + 8))
+sleep 0.4
+xdotool key --delay 100 Down Return
+check "choosing the headphones stores them for the category" wait_for 3 setting_is hpOutputKey "Headphones (USB Audio)"
+check "and moves the sound to them" wait_for 5 engine_on headphones
+
+# Other categories from elsewhere: the pane follows.
+command_to_app built-in
+sleep 0.6
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-built-in
+command_to_app desktop
+sleep 0.6
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-desktop
+check "a category change writes no other category's device" setting_is hpOutputKey "Headphones (USB Audio)"
+
+xdotool windowfocus --sync "$prefs_id" 2>/dev/null
+xdotool key Escape
+check "Esc hides the dialog" wait_for 3 hidden "$prefs_title"
+
+command_to_app quit
+first_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+check "Quit ends the application" wait_for 8 first_ended
+first_ended && app_pid=""
+check "the chosen device outlives Quit" setting_is hpOutputKey "Headphones (USB Audio)"
+
+# With the stored sink gone, opening the preferences writes no output value.
+pactl unload-module "$(pactl list short modules | awk '/sink_name=headphones/ {print $1}')" 2>/dev/null
+sed -i 's/^modeKey=.*/modeKey=1/' "$settings"
+before="$(grep -E '^(bi|dt|hp)OutputKey=' "$settings" | sort)"
+"$app_bin" > "$work/app2.log" 2>&1 &
+app_pid=$!
+wait_for 10 shown Auralith
+command_to_app preferences
+check "the dialog shows again" wait_for 5 shown "$prefs_title"
+prefs_id="$(app_window "$prefs_title")"
+sleep 0.5
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-unplugged
+after="$(grep -E '^(bi|dt|hp)OutputKey=' "$settings" | sort)"
+check "with the stored sink unloaded no output value is written" [ "$before" = "$after" ]
+command_to_app quit
+wait_for 8 first_ended && app_pid=""
+
+ls "$shots" | grep prefs-
+finish
