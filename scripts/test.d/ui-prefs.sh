@@ -121,6 +121,38 @@ others_in_order() {
 check "the others follow in order" others_in_order
 [ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-preset
 
+# K.I.R.O and its lock.
+lock_title="ULX K.I.R.O. Technology"
+click_pane $(($(dlu_x 7) + $(dlu_x 99) / 2)) $(($(dlu_y 200) + $(dlu_y 10) / 2))
+check "checking K.I.R.O stores it" wait_for 3 setting_is headphoneKiroKey 1
+lock_button() { click_pane $(($(dlu_x 114) + $(dlu_x 39) / 2)) $(($(dlu_y 198) + $(dlu_y 14) / 2)); }
+type_code() {  # type_code KEYS...: into the lock dialog, once it shows
+  wait_for 3 shown "$lock_title" || return 1
+  local lock_id
+  lock_id="$(app_window "$lock_title")"
+  xdotool windowfocus --sync "$lock_id" 2>/dev/null
+  sleep 0.2
+  xdotool key --delay 80 "$@"
+}
+lock_button
+type_code 1 2 3 4 Tab 1 2 3 4
+[ -n "$(app_window "$lock_title")" ] && window_shot "$(app_window "$lock_title")" prefs-lock-set
+xdotool key Return
+check "locking with 1234 stores the code" wait_for 3 setting_is headphoneLockCodeKey 1234
+check "the lock dialog closes" wait_for 3 hidden "$lock_title"
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-locked
+lock_button
+type_code 9 9 9 9 Return
+[ -n "$(app_window "$lock_title")" ] && window_shot "$(app_window "$lock_title")" prefs-lock-unlock
+check "a wrong code does not unlock" setting_is headphoneLockCodeKey 1234
+check "and leaves the dialog open" shown "$lock_title"
+xdotool key Escape
+wait_for 3 hidden "$lock_title"
+lock_button
+type_code 1 2 3 4 Return
+check "1234 unlocks" wait_for 3 setting_is headphoneLockCodeKey ""
+wait_for 3 hidden "$lock_title"
+
 # The output device: open the combo box, one entry down, Return.
 click_pane $(($(dlu_x 90) + 40)) $(($(dlu_y 225) + 8))
 sleep 0.4

@@ -34,6 +34,7 @@ QLineEdit* MakeCodeEdit(QWidget* parent, const QString& name) {
 ALockDlg::ALockDlg(auralith::settings::SettingsStore& store, Mode mode, QWidget* parent)
     : QDialog(parent), store_(store), mode_(mode) {
   setWindowTitle(QStringLiteral("ULX K.I.R.O. Technology"));
+  auralith::ui::UseDialogFont(*this);
   setFixedSize(DluX(173), DluY(99));
 
   auto* frame = new QGroupBox(QStringLiteral("Enter lock code.  Must be 4 digits."), this);

@@ -56,6 +56,7 @@ APrefsDlg::APrefsDlg(PrefsContext context, std::unique_ptr<ProfileService> servi
   setWindowTitle(QStringLiteral("Auralith Preferences"));
   setAccessibleName(windowTitle());
   setWindowIcon(LoadIconResource(kApplicationIcon));
+  UseDialogFont(*this);
   setFixedSize(DluX(315), DluY(299));
   tabs_ = new APrefsTabCtrl(context_, *service_, this);
   tabs_->setGeometry(DluRect(7, 7, 301, 264));

@@ -100,6 +100,7 @@ APrefsPaneSettings::APrefsPaneSettings(PrefsContext& context, ProfileService& se
 APrefsPaneSettings::~APrefsPaneSettings() = default;
 
 void APrefsPaneSettings::BuildControls() {
+  UseDialogFont(*this);
   setFixedSize(DluX(300), DluY(260));
   for (std::size_t i = 0; i < kCategoryLooks.size(); ++i) {
     const CategoryLook& look = kCategoryLooks[i];
@@ -240,7 +241,8 @@ void APrefsPaneSettings::RefreshProfiles() {
     if (i == 0) {
       activeName_->setText(name);
     } else {
-      presets_[i - 1]->setText(name);
+      // The buttons are two lines high: one word a line.
+      presets_[i - 1]->setText(QString(name).replace(QLatin1Char(' '), QLatin1Char('\n')));
       presets_[i - 1]->setAccessibleName(name);
     }
     // Cleared first: a picture that fails to load leaves no older one.

@@ -39,7 +39,7 @@ TEST_F(SettingsPaneTest, StartUpLoadsEveryCategoryAndMirrorsTheMainWindow) {
   EXPECT_EQ(profiles_.calls[n - 1].code, 1);
   EXPECT_EQ(profiles_.calls[n - 1].path, Folder() + "Varrow Headphones.hvnp");
   EXPECT_EQ(pane->ActiveName()->text(), "Varrow Headphones");
-  EXPECT_EQ(pane->Preset(2)->text(), "Dorvane Headphones");
+  EXPECT_EQ(pane->Preset(2)->text(), "Dorvane\nHeadphones");
 }
 
 TEST_F(SettingsPaneTest, AnUnpluggedDeviceIsShownAsTheFallbackAndNoValueIsWritten) {
@@ -119,7 +119,7 @@ TEST_F(SettingsPaneTest, AnUnreadableSlotShowsItsOwnNameAndNoPicture) {
   ASSERT_TRUE(QFile::remove(Folder() + "Dorvane Headphones.hvnp"));
   const auto pane = MakePane();
   EXPECT_FALSE(pane->SlotPicture(1)->Holder().IsEmpty()) << "slot 2 has its picture";
-  EXPECT_EQ(pane->Preset(2)->text(), "Dorvane Headphones");
+  EXPECT_EQ(pane->Preset(2)->text(), "Dorvane\nHeadphones");
   EXPECT_TRUE(pane->SlotPicture(2)->Holder().IsEmpty()) << "never slot 2's picture";
 }
 
