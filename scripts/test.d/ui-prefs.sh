@@ -32,6 +32,7 @@ original_default="$(pactl get-default-sink)"
 stop_pid() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
 cleanup() {
   stop_pid "$app_pid"
+  stop_pid "$server_pid"
   stop_pid "$ulxd_pid"
   stop_pid "$trayer_pid"
   stop_pid "$xvfb_pid"
@@ -97,9 +98,23 @@ click_pane() {  # click_pane X Y: a click at a point of the settings pane
 dlu_x() { echo $((($1 * 6 + 2) / 4)); }
 dlu_y() { echo $((($1 * 13 + 4) / 8)); }
 
+# The reference profile server; every request of the application goes there.
+server_pid=""
+start_server() {  # start_server [ARGS...]: on $server_port once it is known
+  stop_pid "$server_pid"
+  python3 "$root/tests/server/reference_server.py" --port "${server_port:-0}" --data "$root/tests/server/data" "$@" \
+    > "$work/server.out" 2> "$work/server.log" &
+  server_pid=$!
+  wait_for 5 grep -q "listening on" "$work/server.out"
+  server_port="$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.out" | head -n1)"
+}
+start_server
+export AURALITH_SERVER_OVERRIDE="127.0.0.1:$server_port"
+
 "$app_bin" > "$work/app.log" 2>&1 &
 app_pid=$!
 check "the main window appears" wait_for 10 shown Auralith
+main_id="$(app_window Auralith)"
 check "the preferences are hidden at the start" hidden "$prefs_title"
 check "the first start stores the device that plays for headphones only" wait_for 5 setting_is hpOutputKey "Speakers (Built-in Audio)"
 check "and no device for the other categories" bash -c "! grep -q '^biOutputKey=\|^dtOutputKey=' '$settings'"
@@ -152,6 +167,56 @@ lock_button
 type_code 1 2 3 4 Return
 check "1234 unlocks" wait_for 3 setting_is headphoneLockCodeKey ""
 wait_for 3 hidden "$lock_title"
+
+# The profile browser against the reference server (headphones: one model).
+click_pane $(($(dlu_x 181) + $(dlu_x 112) / 2)) $(($(dlu_y 198) + $(dlu_y 14) / 2))
+sleep 1.5
+click_pane $(($(dlu_x 7) + 20)) $(($(dlu_y 116) + 8))
+sleep 0.4
+click_pane $(($(dlu_x 102) + 20)) $(($(dlu_y 116) + 8))
+sleep 1.0
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-browser
+check "the chosen model's picture was fetched" wait_for 3 test -s "$AURALITH_PROFILE_DIR/Tamsin_Studio.png"
+click_pane $(($(dlu_x 213) + $(dlu_x 50) / 2)) $(($(dlu_y 178) + $(dlu_y 14) / 2))
+check "\"Get Profile\" stores the profile file" wait_for 5 test -s "$AURALITH_PROFILE_DIR/Tamsin Studio.hvnp"
+check "which becomes slot 1 of the headphones" wait_for 3 slot_is 1 "Tamsin Studio"
+check "and the former slot 1 moves to slot 2" slot_is 2 "Dorvane Headphones"
+database_row() {
+  python3 - "$AURALITH_PROFILE_DIR/ULXProfileData" <<'PY'
+import sqlite3, sys
+rows = sqlite3.connect(sys.argv[1]).execute("SELECT device, model FROM profiles WHERE dataPath LIKE '%Tamsin Studio.hvnp'").fetchall()
+sys.exit(0 if rows and rows[0][0] == 3 and rows[0][1] == "Tamsin Studio" else 1)
+PY
+}
+check "its database row is written" database_row
+# The server gone (connection refused): the message box, no slot changes.
+slots_before="$(grep '^headphone' "$settings" | sort)"
+stop_pid "$server_pid"
+server_pid=""
+click_pane $(($(dlu_x 213) + $(dlu_x 50) / 2)) $(($(dlu_y 178) + $(dlu_y 14) / 2))
+message_box() {  # a mapped window titled "Auralith" besides the main window
+  xwininfo -root -children | grep -F '"Auralith": ("Auralith" ' | awk '{print $1}' | while read -r id; do
+    [ "$id" = "$main_id" ] && continue
+    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
+  done | head -n1
+}
+message_shown() { [ -n "$(message_box)" ]; }
+no_message() { ! message_shown; }
+check "a refused connection is told in a message box" wait_for 5 message_shown
+sleep 0.5
+import -window root "$shots/prefs-server-fault.png" 2>/dev/null
+xdotool windowfocus --sync "$(message_box)" 2>/dev/null
+xdotool key Return
+wait_for 3 no_message
+check "and changes no slot" [ "$slots_before" = "$(grep '^headphone' "$settings" | sort)" ]
+start_server
+# A reply of status 500 fetches nothing and tells nothing.
+start_server --fault status500
+click_pane $(($(dlu_x 213) + $(dlu_x 50) / 2)) $(($(dlu_y 178) + $(dlu_y 14) / 2))
+sleep 1
+check "a status 500 gives no message box" no_message
+check "and changes no slot either" [ "$slots_before" = "$(grep '^headphone' "$settings" | sort)" ]
+start_server
 
 # The output device: open the combo box, one entry down, Return.
 click_pane $(($(dlu_x 90) + 40)) $(($(dlu_y 225) + 8))
