@@ -41,6 +41,14 @@ class ProfileBrowserTest : public PrefsFixture {
     service_.reply = kCatalogue;
   }
   std::unique_ptr<APrefsPaneSettings> MakePane() { return std::make_unique<APrefsPaneSettings>(*context_, service_); }
+  // Fetches the catalogue and picks the first manufacturer and model.
+  static ProfileBrowser& ChooseFirstModel(APrefsPaneSettings& pane) {
+    ProfileBrowser& browser = pane.Browser();
+    browser.FetchCatalogue();
+    browser.Manufacturers()->setCurrentRow(0);
+    browser.Models()->setCurrentRow(0);
+    return browser;
+  }
   static QStringList Rows(const QListWidget* list) {
     QStringList rows;
     for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
@@ -83,10 +91,7 @@ TEST_F(ProfileBrowserTest, ACategoryChangeFromElsewhereRefillsTheListsWithoutARe
 TEST_F(ProfileBrowserTest, GetProfileStoresNothingForARowOfAnotherCategory) {
   category_ = 1;
   const auto pane = MakePane();
-  ProfileBrowser& browser = pane->Browser();
-  browser.FetchCatalogue();
-  browser.Manufacturers()->setCurrentRow(0);
-  browser.Models()->setCurrentRow(0);
+  ProfileBrowser& browser = ChooseFirstModel(*pane);
   // A copy of the row outlives the switch, as a row left on screen would.
   const QListWidgetItem headphoneRow(*browser.Models()->currentItem());
   ASSERT_NE(browser.RecordOf(&headphoneRow), nullptr);
@@ -115,10 +120,7 @@ TEST_F(ProfileBrowserTest, AStoredProfileBecomesSlotOneOfTheCategory) {
   const QString path = UserFile("Ear One.hvnp");
   service_.storedPath = path.toStdString();
   const auto pane = MakePane();
-  ProfileBrowser& browser = pane->Browser();
-  browser.FetchCatalogue();
-  browser.Manufacturers()->setCurrentRow(0);
-  browser.Models()->setCurrentRow(0);
+  ProfileBrowser& browser = ChooseFirstModel(*pane);
   QTest::mouseClick(browser.GetProfileButton(), Qt::LeftButton);
   ASSERT_EQ(service_.stored.size(), 1u);
   EXPECT_EQ(service_.stored[0].model, "Ear One");
@@ -133,10 +135,7 @@ TEST_F(ProfileBrowserTest, AStoredProfileBecomesSlotOneOfTheCategory) {
 TEST_F(ProfileBrowserTest, AFailedFetchChangesNoSlot) {
   category_ = 1;
   const auto pane = MakePane();
-  ProfileBrowser& browser = pane->Browser();
-  browser.FetchCatalogue();
-  browser.Manufacturers()->setCurrentRow(0);
-  browser.Models()->setCurrentRow(0);
+  ProfileBrowser& browser = ChooseFirstModel(*pane);
   browser.GetProfile();
   EXPECT_EQ(service_.stored.size(), 1u);
   EXPECT_EQ(Stored(keys::headphoneSlotKeys[0]), "<absent>");
