@@ -37,13 +37,17 @@ class UrlRecorder : public QObject {
   void Open(const QUrl& url) { opened << url; }
 };
 
-TEST(PrefsPaneAboutTest, ShowsTheProductAndTheVersionTheUpdateCheckCompares) {
-  settings::SettingsStore store(QStringLiteral("Halvorn Test"), QStringLiteral("AboutPane"));
-  auto state = std::make_unique<dsp::DspState>();
+// The pane reads nothing of the context; it gets one like every pane.
+class PrefsPaneAboutTest : public ::testing::Test {
+ protected:
+  settings::SettingsStore store{QStringLiteral("Halvorn Test"), QStringLiteral("AboutPane")};
+  std::unique_ptr<dsp::DspState> state = std::make_unique<dsp::DspState>();
   NoProfiles profiles;
   PrefsContext context{store, *state, profiles, {}, {}, {}, {}, {}, {}, {}};
-  APrefsPaneAbout pane(context);
+  APrefsPaneAbout pane{context};
+};
 
+TEST_F(PrefsPaneAboutTest, ShowsTheProductAndTheVersionTheUpdateCheckCompares) {
   EXPECT_EQ(APrefsPaneAbout::VersionLine(), QStringLiteral("Version ") + QString::fromLatin1(kOwnVersionString));
   EXPECT_EQ(APrefsPaneAbout::VersionLine(), QStringLiteral("Version 1.2.4"));
   // The string table's version is the same fact.
@@ -61,12 +65,7 @@ TEST(PrefsPaneAboutTest, ShowsTheProductAndTheVersionTheUpdateCheckCompares) {
   EXPECT_FALSE(logo->Holder().IsEmpty());
 }
 
-TEST(PrefsPaneAboutTest, BannerOpensTheHomePage) {
-  settings::SettingsStore store(QStringLiteral("Halvorn Test"), QStringLiteral("AboutPane"));
-  auto state = std::make_unique<dsp::DspState>();
-  NoProfiles profiles;
-  PrefsContext context{store, *state, profiles, {}, {}, {}, {}, {}, {}, {}};
-  APrefsPaneAbout pane(context);
+TEST_F(PrefsPaneAboutTest, BannerOpensTheHomePage) {
   pane.show();
 
   UrlRecorder recorder;
