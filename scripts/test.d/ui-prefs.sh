@@ -121,6 +121,7 @@ sox -n -r 44100 -c 2 -b 16 "$work/b.wav" synth 0.5 pinknoise gain -14 : synth 0.
 sox -n -r 44100 -c 2 -b 16 "$work/c.wav" synth 1.5 sine 80 sine 5000 gain -6 fade 0 1.5 1.0
 sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/signal.wav"
 "$render_bin" --category headphones "Dorvane Headphones" "$work/signal.wav" "$work/preset3.wav" >/dev/null 2>&1
+"$render_bin" --category headphones --kiro "Dorvane Headphones" "$work/signal.wav" "$work/kiro.wav" >/dev/null 2>&1
 # Plays the signal while SINK's monitor is recorded and compares the
 # recording with REFERENCE, up to three times (a stall of the shared
 # machine now and then drops a block).
@@ -171,6 +172,8 @@ check "the speakers get the rendering of the new slot 1" heard speakers "$work/p
 lock_title="ULX K.I.R.O. Technology"
 click_pane $(($(dlu_x 7) + $(dlu_x 99) / 2)) $(($(dlu_y 200) + $(dlu_y 10) / 2))
 check "checking K.I.R.O stores it" wait_for 3 setting_is headphoneKiroKey 1
+sleep 0.3
+check "the speakers get the rendering with K.I.R.O on" heard speakers "$work/kiro.wav" kiro
 lock_button() { click_pane $(($(dlu_x 114) + $(dlu_x 39) / 2)) $(($(dlu_y 198) + $(dlu_y 14) / 2)); }
 type_code() {  # type_code KEYS...: into the lock dialog, once it shows
   wait_for 3 shown "$lock_title" || return 1
