@@ -16,6 +16,7 @@ render_bin="$build/src/tools/render/auralith-render"
 compare_bin="$build/tests/audio/audio_signal_compare"
 shots="$build/screenshots"
 . "$root/scripts/lib/checks.sh"
+. "$root/scripts/lib/desktop.sh"
 
 require_binaries ui-eq "$app_bin" "$ulxd_bin" "$render_bin" "$compare_bin"
 for tool in Xvfb trayer xdotool xwininfo xdpyinfo xdg-mime import sox paplay parec python3; do
@@ -125,49 +126,11 @@ PY
   mv "$settings.new" "$settings"
 }
 
-display=""
-for n in $(seq 201 240); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "$display" ] || { fail "a free X display number"; finish; }
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-wait_for 10 xdpyinfo >/dev/null 2>&1 || { fail "the virtual display starts"; finish; }
-trayer --edge top --align right --widthtype pixel --width 120 --height 24 > "$work/trayer.log" 2>&1 &
-trayer_pid=$!
-"$ulxd_bin" > "$work/ulxd.log" 2>&1 &
-ulxd_pid=$!
-wait_for 10 sink_exists auralith || { fail "the driver stand-in offers its virtual device"; finish; }
+start_desktop 201 240
 
-app_window() {  # app_window TITLE: the id of the application's mapped top-level window of that title
-  xwininfo -root -children | grep -F "\"$1\": (\"Auralith\" " | awk '{print $1}' | while read -r id; do
-    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
-  done | head -n1
-}
-shown() { [ -n "$(app_window "$1")" ]; }
-geometry() {  # geometry ID: "X Y W H"
-  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-    /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
-}
-command_to_app() { timeout 10 "$app_bin" "halvorn-ulx://$1" >> "$work/second.log" 2>&1; }
-window_shot() { import -window "$1" "$shots/$2.png" 2>/dev/null; }
-
-prefs_title="Auralith Preferences"
-# The panes lie in the tab widget's page, which starts below the tab bar.
-page_x=13
-page_y=40
-click_pane() {  # click_pane X Y: a click at a point of the shown pane
-  local x y w h
-  read -r x y w h <<<"$(geometry "$prefs_id")"
-  xdotool mousemove --sync $((x + page_x + $1)) $((y + page_y + $2)) click 1
-  sleep 0.3
-}
-dlu_x() { echo $((($1 * 6 + 2) / 4)); }
-dlu_y() { echo $((($1 * 13 + 4) / 8)); }
+click_pane_settled() { click_pane "$@"; sleep 0.3; }
 click_dlu() {  # click_dlu X Y W H: the centre of a control's rectangle in dialog units
-  click_pane $(($(dlu_x "$1") + $(dlu_x "$3") / 2)) $(($(dlu_y "$2") + $(dlu_y "$4") / 2))
+  click_pane_settled $(($(dlu_x "$1") + $(dlu_x "$3") / 2)) $(($(dlu_y "$2") + $(dlu_y "$4") / 2))
 }
 keys() { xdotool key --delay 60 "$@"; sleep 0.3; }
 prefs_shot() { [ -n "$prefs_id" ] && window_shot "$prefs_id" "$1"; }
@@ -176,8 +139,8 @@ prefs_shot() { [ -n "$prefs_id" ] && window_shot "$prefs_id" "$1"; }
 # buttons (pixels) and "Advanced EQ Settings".
 focus_bass_gain() { click_dlu 270 68 10 20; }
 bass_enable() { click_dlu 240 58 20 10; }
-eq_desktop() { click_pane $((207 + 32)) $((8 + 32)); }
-eq_headphones() { click_pane $((284 + 32)) $((8 + 32)); }
+eq_desktop() { click_pane_settled $((207 + 32)) $((8 + 32)); }
+eq_headphones() { click_pane_settled $((284 + 32)) $((8 + 32)); }
 advanced_box() { click_dlu 7 236 30 10; }
 
 # The test signal (as in ui-main.sh) and its renderings.
