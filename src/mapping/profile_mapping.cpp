@@ -65,14 +65,6 @@ void StoreBandIndex(DspState& state, std::array<std::int32_t, kPeakSlots>& indic
   UpdatePeakCoefficients(state, s);
 }
 
-void StoreBandFrequency(DspState& state, std::int32_t frequencyIndex, std::int32_t slot) {
-  StoreBandIndex(state, state.freqIndex, frequencyIndex, kFrequencyCount, slot);
-}
-
-void StoreBandQ(DspState& state, std::int32_t qIndex, std::int32_t slot) {
-  StoreBandIndex(state, state.qIndex, qIndex, kQCount, slot);
-}
-
 void SetCrossoverLower(DspState& state, std::size_t index) {
   state.params.lowBandLowPass = state.tables.crossoverLowPass[index];
   state.params.midBandHighPass = state.tables.crossoverHighPass[index];
@@ -174,6 +166,14 @@ void ApplyProfileParams(DspState& state, profiles::Profile& profile, int content
 void ApplyNeutralParams(DspState& state) {
   StoreNeutralParams(state, !state.processingOff.load(std::memory_order_relaxed));
   PublishParams(state);
+}
+
+void StoreBandFrequency(DspState& state, std::int32_t frequencyIndex, std::int32_t slot) {
+  StoreBandIndex(state, state.freqIndex, frequencyIndex, kFrequencyCount, slot);
+}
+
+void StoreBandQ(DspState& state, std::int32_t qIndex, std::int32_t slot) {
+  StoreBandIndex(state, state.qIndex, qIndex, kQCount, slot);
 }
 
 void SetBandFrequency(DspState& state, std::int32_t frequencyIndex, std::int32_t slot) {

@@ -37,4 +37,9 @@ void SetBandFrequency(DspState& state, std::int32_t frequencyIndex, std::int32_t
 // The same for the Q index at the slot's current frequency.
 void SetBandQ(DspState& state, std::int32_t qIndex, std::int32_t slot);
 
+// SetBandFrequency and SetBandQ without publishing: for an operation that
+// changes more of a slot and publishes once at its end.
+void StoreBandFrequency(DspState& state, std::int32_t frequencyIndex, std::int32_t slot);
+void StoreBandQ(DspState& state, std::int32_t qIndex, std::int32_t slot);
+
 }  // namespace auralith::dsp

@@ -8,54 +8,65 @@ namespace auralith::render {
 
 namespace {
 
-// Slider ranges of the pane.
-constexpr std::int32_t kGainMin = 4, kGainMax = 32, kGainFlat = 24;
-constexpr std::int32_t kBassFrequencyMin = 0, kBassFrequencyMax = 29;
-constexpr std::int32_t kTrebleFrequencyMin = 30, kTrebleFrequencyMax = 57;
-constexpr std::int32_t kQMin = 0, kQMax = 15;
-constexpr std::int32_t kBassSlot = 10, kTrebleSlot = 11;
-
 struct Band {
   bool enabled;
   std::int32_t frequency, q, gain;
   std::int32_t slot;
 };
 
-Band BandFromRecord(const UserEqRecord& r, std::size_t first, std::int32_t frequencyMin, std::int32_t frequencyMax,
-                    std::int32_t slot) {
-  return {r[first] != 0, std::clamp(r[first + 1], frequencyMin, frequencyMax), std::clamp(r[first + 2], kQMin, kQMax),
-          std::clamp(r[first + 3], kGainMin, kGainMax), slot};
+Band BandOf(const UserEqRecord& r, std::size_t first, std::int32_t slot) {
+  return {r[first + kEnabledWord] != 0, r[first + kFrequencyWord], r[first + kQWord], r[first + kGainWord], slot};
 }
 
-void SetGain(dsp::DspState& state, const Band& band) {
-  const std::int32_t position = band.enabled ? band.gain : kGainFlat;
-  state.params.peak[static_cast<std::size_t>(band.slot)].k = state.tables.peakGain[static_cast<std::size_t>(position)];
-  dsp::PublishParams(state);
-}
-
-// The band's "Enable" handler.
-void EnableBand(dsp::DspState& state, const Band& band) {
-  if (band.enabled) {
-    dsp::SetBandFrequency(state, band.frequency, band.slot);
-    dsp::SetBandQ(state, band.q, band.slot);
+// A band's frequency (when `withFrequency`), Q and gain into its slot,
+// unpublished; a disabled band gets 0 dB.
+void StoreBand(dsp::DspState& state, const Band& band, bool withFrequency) {
+  if (withFrequency) {
+    dsp::StoreBandFrequency(state, band.frequency, band.slot);
+    dsp::StoreBandQ(state, band.q, band.slot);
   }
-  SetGain(state, band);
+  const std::int32_t position = band.enabled ? std::clamp(band.gain, kUserGainMin, kUserGainMax) : kUserGainFlat;
+  state.params.peak[static_cast<std::size_t>(band.slot)].k = state.tables.peakGain[static_cast<std::size_t>(position)];
+}
+
+bool UserSlot(std::int32_t slot) { return slot == kBassSlot || slot == kTrebleSlot; }
+
+void NormalizeBand(UserEqRecord& r, std::size_t first, std::int32_t frequencyMin, std::int32_t frequencyMax) {
+  r[first + kEnabledWord] = r[first + kEnabledWord] != 0 ? 1 : 0;
+  r[first + kFrequencyWord] = std::clamp(r[first + kFrequencyWord], frequencyMin, frequencyMax);
+  r[first + kQWord] = std::clamp(r[first + kQWord], kUserQMin, kUserQMax);
+  r[first + kGainWord] = std::clamp(r[first + kGainWord], kUserGainMin, kUserGainMax);
 }
 
 }  // namespace
 
+UserEqRecord NormalizeUserEqRecord(const UserEqRecord& record) {
+  UserEqRecord r = record;
+  NormalizeBand(r, kBassWords, kBassFrequencyMin, kBassFrequencyMax);
+  NormalizeBand(r, kTrebleWords, kTrebleFrequencyMin, kTrebleFrequencyMax);
+  return r;
+}
+
+void SetUserBandGain(dsp::DspState& state, std::int32_t position, std::int32_t slot) {
+  if (state.processingOff.load(std::memory_order_relaxed) || !UserSlot(slot)) return;
+  StoreBand(state, {true, 0, 0, position, slot}, false);
+  dsp::PublishParams(state);
+}
+
+void EnableUserBand(dsp::DspState& state, bool enabled, std::int32_t frequency, std::int32_t q, std::int32_t gain,
+                    std::int32_t slot) {
+  if (state.processingOff.load(std::memory_order_relaxed) || !UserSlot(slot)) return;
+  StoreBand(state, {enabled, frequency, q, gain, slot}, enabled);
+  dsp::PublishParams(state);
+}
+
 void ApplyUserEqRecord(dsp::DspState& state, const UserEqRecord& record) {
   if (state.processingOff.load(std::memory_order_relaxed)) return;
-  const Band bass = BandFromRecord(record, 0, kBassFrequencyMin, kBassFrequencyMax, kBassSlot);
-  const Band treble = BandFromRecord(record, 4, kTrebleFrequencyMin, kTrebleFrequencyMax, kTrebleSlot);
-  EnableBand(state, bass);
-  EnableBand(state, treble);
-  // Then every value once more, frequency and Q even of a disabled band.
-  for (const Band& band : {bass, treble}) {
-    dsp::SetBandFrequency(state, band.frequency, band.slot);
-    dsp::SetBandQ(state, band.q, band.slot);
-    SetGain(state, band);
-  }
+  const UserEqRecord r = NormalizeUserEqRecord(record);
+  // Frequency and Q go to the slot even for a disabled band.
+  StoreBand(state, BandOf(r, kBassWords, kBassSlot), true);
+  StoreBand(state, BandOf(r, kTrebleWords, kTrebleSlot), true);
+  dsp::PublishParams(state);
 }
 
 UserEqRecord DecodeUserEqRecord(const std::uint8_t* bytes) {
@@ -66,6 +77,15 @@ UserEqRecord DecodeUserEqRecord(const std::uint8_t* bytes) {
                              std::uint32_t(p[3]) << 24);
   }
   return record;
+}
+
+UserEqRecordBytes EncodeUserEqRecord(const UserEqRecord& record) {
+  UserEqRecordBytes bytes{};
+  for (std::size_t i = 0; i < record.size(); ++i) {
+    const auto word = static_cast<std::uint32_t>(record[i]);
+    for (std::size_t b = 0; b < 4; ++b) bytes[4 * i + b] = static_cast<std::uint8_t>(word >> (8 * b));
+  }
+  return bytes;
 }
 
 }  // namespace auralith::render

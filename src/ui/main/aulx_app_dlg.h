@@ -35,6 +35,7 @@ inline constexpr const char* kRunningBalloon =
     "The ULX Plug-In is now running.  Click here to view your audio settings.  All audio for your computer is now "
     "being re-mastered in real time.";
 inline constexpr const char* kDownloadPageUrl = "http://www.auralith.example/download/download.php?platform=2";
+inline constexpr const char* kHomePageUrl = "http://www.auralith.example/";
 inline constexpr const char* kSetupHelpPage = "setupwizard.html";
 
 // The main window and the controller of the whole application: it owns the
@@ -116,6 +117,9 @@ class AUlxAppDlg : public SkinWindow,
   bool IsShutDown() const { return shutDown_; }
   bool StartFailed() const { return startFailed_; }
   const dsp::DspState& Processing() const { return *processing_; }
+  // For the preferences panes, which write the user equalizer bands.
+  dsp::DspState& MutableProcessing() { return *processing_; }
+  settings::SettingsStore& Store() const { return store_; }
   CTrayIcon& Tray() { return tray_; }
   AudioControl* Audio() const { return audio_.get(); }
   profiles::Profile& ProfileOf(int category);

@@ -6,6 +6,7 @@
 #include "audio/engine_lock.h"
 #include "audio/sound_server_facts.h"
 #include "ui/main/aulx_app_dlg.h"
+#include "ui/prefs/prefs_dlg.h"
 
 #include <QApplication>
 
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
           std::string error;
           return lock.Held() || lock.Acquire(error) == audio::EngineLock::Result::Held;
         };
+        parts.preferences = ui::MakePreferencesDialog;
         return std::make_unique<ui::AUlxAppDlg>(std::move(parts));
       });
   return application.InitInstance();

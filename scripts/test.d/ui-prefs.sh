@@ -1,0 +1,308 @@
+#!/bin/bash
+# The preferences dialog as a user meets it: the real Auralith under a
+# virtual X display with trayer as the tray host, on the private sound server
+# of scripts/test.sh, driven with xdotool. Opens the dialog, makes a preset
+# active, chooses an output device, switches categories, and checks the
+# settings file, the sound server and screenshots in
+# $AURALITH_BUILD_DIR/screenshots. Prints "N passed, N failed".
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="${AURALITH_BUILD_DIR:-$root/build}"
+app_bin="$build/src/ui/main/Auralith"
+ulxd_bin="$build/src/driver/ulxd"
+render_bin="$build/src/tools/render/auralith-render"
+compare_bin="$build/tests/audio/audio_signal_compare"
+shots="$build/screenshots"
+. "$root/scripts/lib/checks.sh"
+
+require_binaries ui-prefs "$app_bin" "$ulxd_bin" "$render_bin" "$compare_bin"
+for tool in Xvfb trayer xdotool xwininfo xdpyinfo import convert sox paplay parec python3; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "ui-prefs: $tool is missing (scripts/install-deps.sh installs it)"
+    fail "tools installed"
+    finish
+  fi
+done
+require_sound_server ui-prefs
+
+work="$(mktemp -d /tmp/auralith-prefs.XXXXXX)"
+xvfb_pid=""
+trayer_pid=""
+ulxd_pid=""
+app_pid=""
+original_default="$(pactl get-default-sink)"
+record_pid=""
+stop_pid() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
+cleanup() {
+  stop_pid "$record_pid"
+  stop_pid "$app_pid"
+  stop_pid "$server_pid"
+  stop_pid "$ulxd_pid"
+  stop_pid "$trayer_pid"
+  stop_pid "$xvfb_pid"
+  pactl set-default-sink "$original_default" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$shots"
+rm -f "$shots"/prefs-*.png
+
+export XDG_RUNTIME_DIR="$work/runtime" ULX_INTERFACE_DIR="$work/interfaces"
+export AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR"
+settings="$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
+AURALITH_BUILD_DIR="$build" bash "$root/scripts/install-profiles.sh" >/dev/null
+# Not the first start (no setup page), headphones.
+printf '[Settings]\nisVisibleKey=1\nmodeKey=1\n' > "$settings"
+
+setting_is() { grep -qxF "$1=$2" "$settings" 2>/dev/null; }
+engine_on() { [ "$(engine_sink)" = "$1" ]; }
+
+display=""
+for n in $(seq 161 200); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+[ -n "$display" ] || { fail "a free X display number"; finish; }
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+wait_for 10 xdpyinfo >/dev/null 2>&1 || { fail "the virtual display starts"; finish; }
+trayer --edge top --align right --widthtype pixel --width 120 --height 24 > "$work/trayer.log" 2>&1 &
+trayer_pid=$!
+"$ulxd_bin" > "$work/ulxd.log" 2>&1 &
+ulxd_pid=$!
+wait_for 10 sink_exists auralith || { fail "the driver stand-in offers its virtual device"; finish; }
+
+app_window() {  # app_window TITLE: the id of the application's mapped top-level window of that title
+  xwininfo -root -children | grep -F "\"$1\": (\"Auralith\" " | awk '{print $1}' | while read -r id; do
+    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
+  done | head -n1
+}
+shown() { [ -n "$(app_window "$1")" ]; }
+hidden() { [ -z "$(app_window "$1")" ]; }
+geometry() {  # geometry ID: "X Y W H"
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+    /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
+}
+command_to_app() { timeout 10 "$app_bin" "halvorn-ulx://$1" >> "$work/second.log" 2>&1; }
+window_shot() { import -window "$1" "$shots/$2.png" 2>/dev/null; }
+
+prefs_title="Auralith Preferences"
+# Points of the settings pane in the dialog's client area: the pane lies in
+# the tab widget's page, which starts below the tab bar.
+page_x=13
+page_y=40
+click_pane() {  # click_pane X Y: a click at a point of the settings pane
+  local x y w h
+  read -r x y w h <<<"$(geometry "$prefs_id")"
+  xdotool mousemove --sync $((x + page_x + $1)) $((y + page_y + $2)) click 1
+}
+dlu_x() { echo $((($1 * 6 + 2) / 4)); }
+dlu_y() { echo $((($1 * 13 + 4) / 8)); }
+
+# The reference profile server; every request of the application goes there.
+server_pid=""
+start_server() {  # start_server [ARGS...]: on $server_port once it is known
+  stop_pid "$server_pid"
+  python3 "$root/tests/server/reference_server.py" --port "${server_port:-0}" --data "$root/tests/server/data" "$@" \
+    > "$work/server.out" 2> "$work/server.log" &
+  server_pid=$!
+  wait_for 5 grep -q "listening on" "$work/server.out"
+  server_port="$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.out" | head -n1)"
+}
+start_server
+export AURALITH_SERVER_OVERRIDE="127.0.0.1:$server_port"
+
+# The test signal and its offline renderings (as in ui-main.sh).
+sox -n -r 44100 -c 2 -b 16 "$work/a.wav" synth 1.0 sine 100-8000 gain -18
+sox -n -r 44100 -c 2 -b 16 "$work/b.wav" synth 0.5 pinknoise gain -14 : synth 0.5 brownnoise gain -10
+sox -n -r 44100 -c 2 -b 16 "$work/c.wav" synth 1.5 sine 80 sine 5000 gain -6 fade 0 1.5 1.0
+sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/signal.wav"
+"$render_bin" --category headphones "Dorvane Headphones" "$work/signal.wav" "$work/preset3.wav" >/dev/null 2>&1
+"$render_bin" --category headphones --kiro "Dorvane Headphones" "$work/signal.wav" "$work/kiro.wav" >/dev/null 2>&1
+# Plays the signal while SINK's monitor is recorded and compares the
+# recording with REFERENCE, up to three times (a stall of the shared
+# machine now and then drops a block).
+heard() {  # heard SINK REFERENCE LABEL
+  local attempt result
+  for attempt in 1 2 3; do
+    record "$1" "$work/$3.raw"
+    sleep 0.4
+    timeout 20 paplay "$work/signal.wav"
+    sleep 0.8
+    stop_record
+    result="$("$compare_bin" "$2" "$work/$3.raw" 2)" && { echo "  $3: $result"; return 0; }
+    echo "  $3 (attempt $attempt): $result"
+  done
+  return 1
+}
+
+"$app_bin" > "$work/app.log" 2>&1 &
+app_pid=$!
+check "the main window appears" wait_for 10 shown Auralith
+main_id="$(app_window Auralith)"
+check "the preferences are hidden at the start" hidden "$prefs_title"
+check "the first start stores the device that plays for headphones only" wait_for 5 setting_is hpOutputKey "Speakers (Built-in Audio)"
+check "and no device for the other categories" bash -c "! grep -q '^biOutputKey=\|^dtOutputKey=' '$settings'"
+
+command_to_app preferences
+check "the preferences command shows the dialog" wait_for 5 shown "$prefs_title"
+prefs_id="$(app_window "$prefs_title")"
+sleep 0.5
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-headphones
+
+# "Preset 3": slot 3 becomes slot 1, the others keep their order.
+click_pane $(($(dlu_x 123) + $(dlu_x 54) / 2)) $(($(dlu_y 86) + $(dlu_y 20) / 2))
+slot_is() { grep -q "^headphone$1Key=.*/$2.hvnp\$" "$settings"; }
+check "\"Preset 3\" makes slot 3 active" wait_for 3 slot_is 1 "Dorvane Headphones"
+others_in_order() {
+  slot_is 2 "Varrow Headphones" && slot_is 3 "Tennet Headphones" && slot_is 4 "Sipharo Headphones" &&
+    slot_is 5 "Quellin Headphones"
+}
+check "the others follow in order" others_in_order
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-preset
+
+command_to_app ulx_on
+sleep 0.5
+check "the speakers get the rendering of the new slot 1" heard speakers "$work/preset3.wav" preset3
+
+# K.I.R.O and its lock.
+lock_title="ULX K.I.R.O. Technology"
+click_pane $(($(dlu_x 7) + $(dlu_x 99) / 2)) $(($(dlu_y 200) + $(dlu_y 10) / 2))
+check "checking K.I.R.O stores it" wait_for 3 setting_is headphoneKiroKey 1
+sleep 0.3
+check "the speakers get the rendering with K.I.R.O on" heard speakers "$work/kiro.wav" kiro
+lock_button() { click_pane $(($(dlu_x 114) + $(dlu_x 39) / 2)) $(($(dlu_y 198) + $(dlu_y 14) / 2)); }
+type_code() {  # type_code KEYS...: into the lock dialog, once it shows
+  wait_for 3 shown "$lock_title" || return 1
+  local lock_id
+  lock_id="$(app_window "$lock_title")"
+  xdotool windowfocus --sync "$lock_id" 2>/dev/null
+  sleep 0.2
+  xdotool key --delay 80 "$@"
+}
+lock_button
+type_code 1 2 3 4 Tab 1 2 3 4
+[ -n "$(app_window "$lock_title")" ] && window_shot "$(app_window "$lock_title")" prefs-lock-set
+xdotool key Return
+check "locking with 1234 stores the code" wait_for 3 setting_is headphoneLockCodeKey 1234
+check "the lock dialog closes" wait_for 3 hidden "$lock_title"
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-locked
+lock_button
+type_code 9 9 9 9 Return
+[ -n "$(app_window "$lock_title")" ] && window_shot "$(app_window "$lock_title")" prefs-lock-unlock
+check "a wrong code does not unlock" setting_is headphoneLockCodeKey 1234
+check "and leaves the dialog open" shown "$lock_title"
+xdotool key Escape
+wait_for 3 hidden "$lock_title"
+lock_button
+type_code 1 2 3 4 Return
+check "1234 unlocks" wait_for 3 setting_is headphoneLockCodeKey ""
+wait_for 3 hidden "$lock_title"
+
+# The profile browser against the reference server (headphones: one model).
+click_pane $(($(dlu_x 181) + $(dlu_x 112) / 2)) $(($(dlu_y 198) + $(dlu_y 14) / 2))
+sleep 1.5
+click_pane $(($(dlu_x 7) + 20)) $(($(dlu_y 116) + 8))
+sleep 0.4
+click_pane $(($(dlu_x 102) + 20)) $(($(dlu_y 116) + 8))
+sleep 1.0
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-browser
+check "the chosen model's picture was fetched" wait_for 3 test -s "$AURALITH_PROFILE_DIR/Tamsin_Studio.png"
+click_pane $(($(dlu_x 213) + $(dlu_x 50) / 2)) $(($(dlu_y 178) + $(dlu_y 14) / 2))
+check "\"Get Profile\" stores the profile file" wait_for 5 test -s "$AURALITH_PROFILE_DIR/Tamsin Studio.hvnp"
+check "which becomes slot 1 of the headphones" wait_for 3 slot_is 1 "Tamsin Studio"
+check "and the former slot 1 moves to slot 2" slot_is 2 "Dorvane Headphones"
+database_row() {
+  python3 - "$AURALITH_PROFILE_DIR/ULXProfileData" <<'PY'
+import sqlite3, sys
+rows = sqlite3.connect(sys.argv[1]).execute("SELECT device, model FROM profiles WHERE dataPath LIKE '%Tamsin Studio.hvnp'").fetchall()
+sys.exit(0 if rows and rows[0][0] == 3 and rows[0][1] == "Tamsin Studio" else 1)
+PY
+}
+check "its database row is written" database_row
+# The server gone (connection refused): the message box, no slot changes.
+slots_before="$(grep '^headphone' "$settings" | sort)"
+stop_pid "$server_pid"
+server_pid=""
+click_pane $(($(dlu_x 213) + $(dlu_x 50) / 2)) $(($(dlu_y 178) + $(dlu_y 14) / 2))
+message_box() {  # a mapped window titled "Auralith" besides the main window
+  xwininfo -root -children | grep -F '"Auralith": ("Auralith" ' | awk '{print $1}' | while read -r id; do
+    [ "$id" = "$main_id" ] && continue
+    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
+  done | head -n1
+}
+message_shown() { [ -n "$(message_box)" ]; }
+no_message() { ! message_shown; }
+check "a refused connection is told in a message box" wait_for 5 message_shown
+sleep 0.5
+import -window root "$shots/prefs-server-fault.png" 2>/dev/null
+close_message() {  # focus the message box and press Return, until it is gone
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    no_message && return 0
+    xdotool windowfocus --sync "$(message_box)" 2>/dev/null
+    sleep 0.3
+    xdotool key Return
+    wait_for 2 no_message && return 0
+  done
+  return 1
+}
+check "OK closes the message box" close_message
+check "and changes no slot" [ "$slots_before" = "$(grep '^headphone' "$settings" | sort)" ]
+start_server
+# A reply of status 500 fetches nothing and tells nothing.
+start_server --fault status500
+click_pane $(($(dlu_x 213) + $(dlu_x 50) / 2)) $(($(dlu_y 178) + $(dlu_y 14) / 2))
+sleep 1
+check "a status 500 gives no message box" no_message
+check "and changes no slot either" [ "$slots_before" = "$(grep '^headphone' "$settings" | sort)" ]
+start_server
+
+# The output device: open the combo box, one entry down, Return.
+click_pane $(($(dlu_x 90) + 40)) $(($(dlu_y 225) + 8))
+sleep 0.4
+xdotool key --delay 100 Down Return
+check "choosing the headphones stores them for the category" wait_for 3 setting_is hpOutputKey "Headphones (USB Audio)"
+check "and moves the sound to them" wait_for 5 engine_on headphones
+
+# Other categories from elsewhere: the pane follows.
+command_to_app built-in
+sleep 0.6
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-built-in
+command_to_app desktop
+sleep 0.6
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-desktop
+check "a category change writes no other category's device" setting_is hpOutputKey "Headphones (USB Audio)"
+
+xdotool windowfocus --sync "$prefs_id" 2>/dev/null
+xdotool key Escape
+check "Esc hides the dialog" wait_for 3 hidden "$prefs_title"
+
+command_to_app quit
+first_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+check "Quit ends the application" wait_for 8 first_ended
+first_ended && app_pid=""
+check "the chosen device outlives Quit" setting_is hpOutputKey "Headphones (USB Audio)"
+
+# With the stored sink gone, opening the preferences writes no output value.
+pactl unload-module "$(pactl list short modules | awk '/sink_name=headphones/ {print $1}')" 2>/dev/null
+sed -i 's/^modeKey=.*/modeKey=1/' "$settings"
+before="$(grep -E '^(bi|dt|hp)OutputKey=' "$settings" | sort)"
+"$app_bin" > "$work/app2.log" 2>&1 &
+app_pid=$!
+wait_for 10 shown Auralith
+command_to_app preferences
+check "the dialog shows again" wait_for 5 shown "$prefs_title"
+prefs_id="$(app_window "$prefs_title")"
+sleep 0.5
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-unplugged
+after="$(grep -E '^(bi|dt|hp)OutputKey=' "$settings" | sort)"
+check "with the stored sink unloaded no output value is written" [ "$before" = "$after" ]
+command_to_app quit
+wait_for 8 first_ended && app_pid=""
+
+ls "$shots" | grep prefs-
+finish
