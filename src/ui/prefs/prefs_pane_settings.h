@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/profile_slots.h"
-#include "profile_server/stored_profile_handler.h"
 #include "profiles/builtin_profiles.h"
 #include "ui/prefs/lock_dlg.h"
 #include "ui/prefs/prefs_context.h"
+#include "ui/prefs/stored_profile_handler.h"
 
 #include <QWidget>
 
@@ -28,7 +28,7 @@ class ProfileService;
 // output device and, for headphones, the hearing protection with its lock;
 // below them the profile browser. Only the user's own actions write
 // settings or switch devices; refreshes only show.
-class APrefsPaneSettings : public QWidget, public profiles::StoredProfileHandler {
+class APrefsPaneSettings : public QWidget, public StoredProfileHandler {
   Q_OBJECT
  public:
   // Runs the lock dialog modally; true when it ended with OK.
@@ -52,7 +52,7 @@ class APrefsPaneSettings : public QWidget, public profiles::StoredProfileHandler
   void OnLockButton();
   void OnOutputChosen(int row);
 
-  // profiles::StoredProfileHandler
+  // StoredProfileHandler
   void ProfileStored(const std::string& storedPath) override;
 
   void SetLockRunner(LockRunner runner) { runLock_ = std::move(runner); }

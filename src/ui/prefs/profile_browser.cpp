@@ -1,6 +1,5 @@
 #include "ui/prefs/profile_browser.h"
 
-#include "profiles/profile_folder.h"
 #include "ui/prefs/dialog_units.h"
 #include "ui/prefs/profile_service.h"
 #include "ui/widgets/resources/ui_strings.h"
@@ -10,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 
 namespace auralith::ui {
@@ -37,7 +37,7 @@ QListWidget* MakeList(QWidget& pane, const QRect& rect, const QString& name) {
 int DeviceCategoryIdOf(profiles::PaneCategory category) { return int(category) + 1; }
 
 ProfileBrowser::ProfileBrowser(QWidget& pane, ProfileService& service, std::function<profiles::PaneCategory()> category,
-                               profiles::StoredProfileHandler& stored)
+                               StoredProfileHandler& stored)
     : QObject(&pane), service_(service), category_(std::move(category)), stored_(stored) {
   status_ = new QLabel(&pane);
   status_->setGeometry(DluRect(7, 108, 133, 8));
@@ -119,6 +119,7 @@ const profiles::ProfileRecord* ProfileBrowser::RecordOf(const QListWidgetItem* m
 }
 
 void ProfileBrowser::ClearDetails() {
+  picture_bytes_.clear();
   description_->clear();
   getProfile_->setEnabled(false);
   picture_->SetImage(QString());
@@ -130,19 +131,22 @@ void ProfileBrowser::OnModelChanged() {
   const profiles::ProfileRecord* record = RecordOf(models_->currentItem());
   if (!record) return;
   description_->setText(QString::fromStdString(record->description));
-  if (!record->imageUrl.empty()) {
-    SetBusy(true);
-    const QString name = service_.FetchPicture(*record);
-    SetBusy(false);
-    // The catalogue may have been rebuilt while the picture came.
-    auto* current = const_cast<profiles::ProfileRecord*>(RecordOf(models_->currentItem()));
-    if (current == record && !name.isEmpty()) {
-      current->imageFileName = name.toStdString();
-      picture_->SetImage(QString::fromStdString(profiles::ProfileFolder()) + name);
-    }
+  if (record->imageUrl.empty()) {
+    getProfile_->setEnabled(true);
+    return;
   }
-  picture_->update();
-  getProfile_->setEnabled(true);
+  SetBusy(true);
+  const int generation = generation_;
+  QListWidgetItem* row = models_->currentItem();
+  service_.FetchPicture(*record, [self = QPointer<ProfileBrowser>(this), generation, row](QByteArray bytes) {
+    if (!self) return;
+    self->SetBusy(false);
+    // The catalogue may have been rebuilt, or another row chosen, meanwhile.
+    if (self->generation_ != generation || self->models_->currentItem() != row || !self->RecordOf(row)) return;
+    self->picture_bytes_ = bytes;
+    self->picture_->SetImageData(bytes);
+    self->getProfile_->setEnabled(true);
+  });
 }
 
 void ProfileBrowser::SetBusy(bool busy) {
@@ -167,11 +171,14 @@ void ProfileBrowser::FetchCatalogue() {
   ClearDetails();
   ++generation_;
   SetBusy(true);
-  service_.FetchCatalogue(catalogue_);
-  SetBusy(false);
-  FillManufacturers();
-  QApplication::restoreOverrideCursor();
-  status_->clear();
+  service_.FetchCatalogue([self = QPointer<ProfileBrowser>(this)](std::optional<profiles::ProfileCatalogue> fetched) {
+    QApplication::restoreOverrideCursor();
+    if (!self) return;
+    if (fetched) self->catalogue_ = std::move(*fetched);
+    self->SetBusy(false);
+    self->FillManufacturers();
+    self->status_->clear();
+  });
 }
 
 void ProfileBrowser::GetProfile() {
@@ -181,9 +188,13 @@ void ProfileBrowser::GetProfile() {
   if (!record || record->deviceCategoryId != CategoryId()) return;
   const profiles::ProfileRecord model = *record;
   SetBusy(true);
-  service_.FetchAndStore(model, stored_);
-  SetBusy(false);
-  getProfile_->setEnabled(RecordOf(models_->currentItem()) != nullptr);
+  service_.FetchAndStore(model, picture_bytes_,
+                         [self = QPointer<ProfileBrowser>(this)](std::optional<std::string> path) {
+                           if (!self) return;
+                           self->SetBusy(false);
+                           self->getProfile_->setEnabled(self->RecordOf(self->models_->currentItem()) != nullptr);
+                           if (path) self->stored_.ProfileStored(*path);
+                         });
 }
 
 }  // namespace auralith::ui

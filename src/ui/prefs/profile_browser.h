@@ -1,8 +1,10 @@
 #pragma once
 
 #include "profile_server/profile_catalogue.h"
-#include "profile_server/stored_profile_handler.h"
 #include "profiles/builtin_profiles.h"
+#include "ui/prefs/stored_profile_handler.h"
+
+#include <QByteArray>
 
 #include <QObject>
 
@@ -31,12 +33,13 @@ class ProfileBrowser : public QObject {
   // Creates the controls on `pane`; `category` tells the pane's current
   // category; a stored profile goes to `stored`.
   ProfileBrowser(QWidget& pane, ProfileService& service, std::function<profiles::PaneCategory()> category,
-                 profiles::StoredProfileHandler& stored);
+                 StoredProfileHandler& stored);
 
   // Rebuilds the manufacturer list for the current category.
   void FillManufacturers();
 
-  // The buttons' handlers.
+  // The buttons' handlers. Each starts a request and returns; the
+  // browser stays disabled until its answer has come.
   void FetchCatalogue();
   void GetProfile();
 
@@ -63,7 +66,9 @@ class ProfileBrowser : public QObject {
 
   ProfileService& service_;
   std::function<profiles::PaneCategory()> category_;
-  profiles::StoredProfileHandler& stored_;
+  StoredProfileHandler& stored_;
+  // The shown model's picture as it came, stored with its profile.
+  QByteArray picture_bytes_;
   profiles::ProfileCatalogue catalogue_;
   int generation_ = 0;
   bool busy_ = false;

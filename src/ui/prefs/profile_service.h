@@ -1,34 +1,36 @@
 #pragma once
 
 #include "profile_server/profile_catalogue.h"
-#include "profile_server/stored_profile_handler.h"
 #include "profiles/profile_record.h"
 
-#include <QString>
+#include <QByteArray>
 
-class QWidget;
-
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-// What the profile browser asks of the profile server. The application
-// uses the profile server client of this run; tests a stand-in.
+class QWidget;
+
+// What the profile browser asks of the profile server. Every request
+// returns at once; its answer comes later from the event loop, and never
+// after the service is gone. The application uses the profile server client
+// of this run; tests a stand-in.
 
 namespace auralith::ui {
 
 class ProfileService {
  public:
   virtual ~ProfileService() = default;
-  // Rebuilds `catalogue`; a failed request leaves it as it was. The user
-  // is told about failures by the service itself.
-  virtual void FetchCatalogue(profiles::ProfileCatalogue& catalogue) = 0;
-  // The file name of the model's picture in the profile folder, or empty.
-  virtual QString FetchPicture(const profiles::ProfileRecord& model) = 0;
-  // Fetches and stores the model's profile, then hands the stored path to
-  // `handler`; nothing when it failed.
-  virtual std::optional<std::string> FetchAndStore(const profiles::ProfileRecord& model,
-                                                   profiles::StoredProfileHandler& handler) = 0;
+  // The rebuilt catalogue, or none when the request failed (the old one
+  // stays). The user is told about failures by the service itself.
+  virtual void FetchCatalogue(std::function<void(std::optional<profiles::ProfileCatalogue>)> done) = 0;
+  // The model's picture for showing, or empty; nothing is written.
+  virtual void FetchPicture(const profiles::ProfileRecord& model, std::function<void(QByteArray)> done) = 0;
+  // Fetches and stores the model's profile (with `picture` when there is
+  // one); the stored path, or none when it failed.
+  virtual void FetchAndStore(const profiles::ProfileRecord& model, const QByteArray& picture,
+                             std::function<void(std::optional<std::string>)> done) = 0;
 };
 
 // The profile server client of this run; failures are shown in warning

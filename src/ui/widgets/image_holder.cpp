@@ -47,6 +47,8 @@ bool ImageHolder::LoadImageFile(const QString& path) {
   return Decode(ReadPicture(path));
 }
 
+bool ImageHolder::LoadImageData(const QByteArray& bytes) { return Decode(QImage::fromData(bytes)); }
+
 bool ImageHolder::Decode(QImage decoded) {
   Clear();
   if (decoded.isNull()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QRegion>
@@ -24,6 +25,8 @@ class ImageHolder {
   // Loads a picture file (profile pictures). False, and an empty holder,
   // when the file is missing or does not decode.
   bool LoadImageFile(const QString& path);
+  // The same for a picture that came over the network.
+  bool LoadImageData(const QByteArray& bytes);
 
   // Draws the picture centred in `rect`; larger than the rectangle, it is
   // squeezed to the rectangle in that direction. On a device of pixel ratio

@@ -17,6 +17,11 @@ void AStaticImage::SetImage(const QString& path) {
   update();
 }
 
+void AStaticImage::SetImageData(const QByteArray& bytes) {
+  holder_.LoadImageData(bytes);
+  update();
+}
+
 bool AStaticImage::SetImageResource(int number) {
   const bool loaded = holder_.LoadImageResource(number);
   update();

@@ -15,6 +15,8 @@ class AStaticImage : public QWidget {
 
   // Shows the picture file at `path`; an empty path empties the control.
   void SetImage(const QString& path);
+  // Shows a picture from its encoded bytes (a model picture being browsed).
+  void SetImageData(const QByteArray& bytes);
   // Shows picture `number` of the resources.
   bool SetImageResource(int number);
 

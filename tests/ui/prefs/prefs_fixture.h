@@ -37,20 +37,22 @@ class RecordingProfiles : public app::CategoryProfileTarget {
   std::vector<Call> calls;
 };
 
-// Answers from a catalogue given by the test; records what was asked.
+// Answers from a catalogue given by the test, at once; records what was
+// asked.
 class FakeService : public ProfileService {
  public:
-  void FetchCatalogue(profiles::ProfileCatalogue& catalogue) override {
+  void FetchCatalogue(std::function<void(std::optional<profiles::ProfileCatalogue>)> done) override {
     ++catalogueFetches;
-    if (reply) profiles::ParseCatalogue(*reply, catalogue);
+    if (!reply) return done(std::nullopt);
+    profiles::ProfileCatalogue catalogue;
+    profiles::ParseCatalogue(*reply, catalogue);
+    done(std::move(catalogue));
   }
-  QString FetchPicture(const profiles::ProfileRecord&) override { return {}; }
-  std::optional<std::string> FetchAndStore(const profiles::ProfileRecord& model,
-                                           profiles::StoredProfileHandler& handler) override {
+  void FetchPicture(const profiles::ProfileRecord&, std::function<void(QByteArray)> done) override { done({}); }
+  void FetchAndStore(const profiles::ProfileRecord& model, const QByteArray&,
+                     std::function<void(std::optional<std::string>)> done) override {
     stored.push_back(model);
-    if (!storedPath) return std::nullopt;
-    handler.ProfileStored(*storedPath);
-    return storedPath;
+    done(storedPath);
   }
   std::optional<QByteArray> reply;
   std::optional<std::string> storedPath;
