@@ -83,8 +83,12 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
   // the audio thread that waits for them. It asks once, before the stream
   // exists and without the main loop's lock (the request may wait on the
   // system bus for a while, and nothing may wait on it meanwhile).
+  // Queuing the request is a main loop call like any other and takes the
+  // lock; the request itself then runs without it.
   deviceThreadRaised_.store(false);
+  pa_threaded_mainloop_lock(loop_);
   pa_threaded_mainloop_once_unlocked(loop_, &RaiseDeviceThread, this);
+  pa_threaded_mainloop_unlock(loop_);
   deviceThreadRaised_.wait(false);
   pa_threaded_mainloop_lock(loop_);
   pa_context_set_state_callback(context_, &OnContextState, this);
