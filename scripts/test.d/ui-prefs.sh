@@ -210,9 +210,10 @@ sleep 0.4
 click_pane $(($(dlu_x 102) + 20)) $(($(dlu_y 116) + 8))
 sleep 1.0
 [ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-browser
-check "the chosen model's picture was fetched" wait_for 3 test -s "$AURALITH_PROFILE_DIR/Tamsin_Studio.png"
+check "browsing a model stores no picture yet" test ! -e "$AURALITH_PROFILE_DIR/Tamsin_Studio.png"
 click_pane $(($(dlu_x 213) + $(dlu_x 50) / 2)) $(($(dlu_y 178) + $(dlu_y 14) / 2))
 check "\"Get Profile\" stores the profile file" wait_for 5 test -s "$AURALITH_PROFILE_DIR/Tamsin Studio.hvnp"
+check "and the model's picture with it" wait_for 3 test -s "$AURALITH_PROFILE_DIR/Tamsin_Studio.png"
 check "which becomes slot 1 of the headphones" wait_for 3 slot_is 1 "Tamsin Studio"
 check "and the former slot 1 moves to slot 2" slot_is 2 "Dorvane Headphones"
 database_row() {
