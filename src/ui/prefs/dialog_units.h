@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
 #include <QWidget>
 
@@ -20,6 +21,18 @@ inline constexpr int kDialogFontPoints = 8;
 inline void UseDialogFont(QWidget& widget) {
   QFont font = widget.font();
   font.setPointSize(kDialogFontPoints);
+  widget.setFont(font);
+}
+
+// The desktop's fonts run wider than the template's: a text that would not
+// fit its control (with `margin` pixels for a box or a frame) gets a smaller
+// size, never below 6 points, instead of being cut off.
+inline void FitTextToWidth(QWidget& widget, const QString& text, int margin) {
+  QFont font = widget.font();
+  for (qreal points = font.pointSizeF(); points > 6.0; points -= 0.5) {
+    font.setPointSizeF(points);
+    if (QFontMetrics(font).horizontalAdvance(text) + margin <= widget.width()) break;
+  }
   widget.setFont(font);
 }
 

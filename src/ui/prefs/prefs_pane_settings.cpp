@@ -151,6 +151,7 @@ void APrefsPaneSettings::BuildControls() {
   kiro_ = new QCheckBox(QStringLiteral("ULX K.I.R.O. Technology:"), this);
   kiro_->setLayoutDirection(Qt::RightToLeft);
   kiro_->setGeometry(DluRect(7, 200, 99, 10));
+  FitTextToWidth(*kiro_, kiro_->text(), 24);
   kiro_->setAccessibleName(kiro_->text());
   SetTip(kiro_, kKiroTip);
   connect(kiro_, &QCheckBox::clicked, this, &APrefsPaneSettings::OnKiroClicked);
@@ -163,6 +164,7 @@ void APrefsPaneSettings::BuildControls() {
   frame->lower();
   auto* outputLabel = new QLabel(QStringLiteral("Output Device"), this);
   outputLabel->setGeometry(DluRect(33, 226, 46, 8));
+  FitTextToWidth(*outputLabel, outputLabel->text(), 2);
   output_ = new QComboBox(this);
   output_->setGeometry(DluRect(90, 225, 182, 12));
   output_->setAccessibleName(QStringLiteral("Output Device"));

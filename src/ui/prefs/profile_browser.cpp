@@ -60,6 +60,7 @@ ProfileBrowser::ProfileBrowser(QWidget& pane, ProfileService& service, std::func
   getProfile_->setAccessibleName(getProfile_->text());
   fetch_ = new QPushButton(QStringLiteral("Enable Advanced Profile Browser"), &pane);
   fetch_->setGeometry(DluRect(181, 198, 112, 14));
+  FitTextToWidth(*fetch_, fetch_->text(), 12);
   fetch_->setToolTip(UiString(kBrowserTip));
   fetch_->setAccessibleName(fetch_->text());
   fetch_->setAccessibleDescription(fetch_->toolTip());
