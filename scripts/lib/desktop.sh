@@ -1,8 +1,8 @@
 # The desktop of the user-interface scripts: a virtual X display with trayer
 # as the tray host, the driver stand-in, and helpers that find and drive the
 # application's windows (start_driver is in checks.sh). Source after
-# scripts/lib/checks.sh with $root set
-# (the source tree); sets $build, the programs' paths and $shots.
+# scripts/lib/checks.sh with $root set (the source tree); sets $build, the
+# programs' paths and $shots.
 
 build="${AURALITH_BUILD_DIR:-$root/build}"
 app_bin="$build/src/ui/main/Auralith"
