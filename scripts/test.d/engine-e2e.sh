@@ -59,13 +59,7 @@ PY
 }
 at_least() { python3 -c "import sys; sys.exit(0 if float('$1') >= float('$2') else 1)"; }
 
-"$ulxd_bin" > "$work/ulxd.log" 2>&1 &
-ulxd_pid=$!
-if ! wait_for 10 sink_exists auralith; then
-  cat "$work/ulxd.log"
-  fail "the driver stand-in offers its virtual device"
-  finish
-fi
+start_driver
 
 # --- The processed sound, sample for sample --------------------------------
 # Tones, a sweep, noise bursts over a quiet tone and a loud section; no

@@ -9,55 +9,16 @@
 # $AURALITH_BUILD_DIR/screenshots. Prints "N passed, N failed".
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${AURALITH_BUILD_DIR:-$root/build}"
-app_bin="$build/src/ui/main/Auralith"
-ulxd_bin="$build/src/driver/ulxd"
-render_bin="$build/src/tools/render/auralith-render"
-compare_bin="$build/tests/audio/audio_signal_compare"
-shots="$build/screenshots"
 . "$root/scripts/lib/checks.sh"
 . "$root/scripts/lib/desktop.sh"
 
-require_binaries ui-eq "$app_bin" "$ulxd_bin" "$render_bin" "$compare_bin"
-for tool in Xvfb trayer xdotool xwininfo xdpyinfo xdg-mime import sox paplay parec python3; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "ui-eq: $tool is missing (scripts/install-deps.sh installs it)"
-    fail "tools installed"
-    finish
-  fi
-done
-require_sound_server ui-eq
-
-work="$(mktemp -d /tmp/auralith-eq.XXXXXX)"
-xvfb_pid=""
-trayer_pid=""
-ulxd_pid=""
-app_pid=""
-record_pid=""
-original_default="$(pactl get-default-sink)"
-stop_pid() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
-cleanup() {
-  stop_pid "$record_pid"
-  stop_pid "$app_pid"
-  stop_pid "$ulxd_pid"
-  stop_pid "$trayer_pid"
-  stop_pid "$xvfb_pid"
-  pactl set-default-sink "$original_default" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$shots"
+desktop_prepare ui-eq auralith-eq xdg-mime
 rm -f "$shots"/eq-*.png "$shots"/about-*.png
 
-export XDG_RUNTIME_DIR="$work/runtime" ULX_INTERFACE_DIR="$work/interfaces"
-export AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
+private_app_folders
 # The desktop's own folders: the stub web handler lives there.
 export XDG_CONFIG_HOME="$work/xdg-config" XDG_DATA_HOME="$work/xdg-data"
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-mkdir -p "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR" \
-  "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications"
-settings="$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
-AURALITH_BUILD_DIR="$build" bash "$root/scripts/install-profiles.sh" >/dev/null
+mkdir -p "$(dirname "$settings")" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications"
 # Not the first start, desktop speakers with processing on; headphones play
 # on the USB headphones.
 printf '[Settings]\nisVisibleKey=1\nmodeKey=2\nisProcessingKey=1\nhpOutputKey=Headphones (USB Audio)\n' > "$settings"
@@ -159,19 +120,6 @@ render "$work/bass-minus10.wav" --category desktop --eq 1,15,3,4,1,49,3,24 "$des
 # Processing off: the profile's stages neutral, the user bands as they were
 # when processing went off (bass back on at +4 dB).
 render "$work/off-held.wav" --off --category desktop --eq 1,15,3,32,1,49,3,24 "$desktop_profile"
-heard() {  # heard SINK REFERENCE LABEL: up to three tries (a stall now and then drops a block)
-  local attempt result
-  for attempt in 1 2 3; do
-    record "$1" "$work/$3.raw"
-    sleep 0.4
-    timeout 20 paplay "$work/signal.wav"
-    sleep 0.8
-    stop_record
-    result="$("$compare_bin" "$2" "$work/$3.raw" 2)" && { echo "  $3: $result"; return 0; }
-    echo "  $3 (attempt $attempt): $result"
-  done
-  return 1
-}
 differs() { ! "$compare_bin" "$1" "$2" 2 >/dev/null; }
 
 "$app_bin" > "$work/app.log" 2>&1 &

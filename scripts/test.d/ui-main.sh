@@ -7,53 +7,14 @@
 # Prints "N passed, N failed".
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${AURALITH_BUILD_DIR:-$root/build}"
-app_bin="$build/src/ui/main/Auralith"
-ulxd_bin="$build/src/driver/ulxd"
-render_bin="$build/src/tools/render/auralith-render"
-compare_bin="$build/tests/audio/audio_signal_compare"
-shots="$build/screenshots"
 . "$root/scripts/lib/checks.sh"
+. "$root/scripts/lib/desktop.sh"
 
-require_binaries ui-main "$app_bin" "$ulxd_bin" "$render_bin" "$compare_bin"
-for tool in Xvfb trayer xdotool xwininfo xprop xdpyinfo import convert sox paplay parec python3; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "ui-main: $tool is missing (scripts/install-deps.sh installs it)"
-    fail "tools installed"
-    finish
-  fi
-done
-require_sound_server ui-main
-
-work="$(mktemp -d /tmp/auralith-ui.XXXXXX)"
-xvfb_pid=""
-trayer_pid=""
-ulxd_pid=""
-app_pid=""
-record_pid=""
-original_default="$(pactl get-default-sink)"
-stop_pid() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
-cleanup() {
-  stop_pid "$record_pid"
-  stop_pid "$app_pid"
-  stop_pid "$ulxd_pid"
-  stop_pid "$trayer_pid"
-  stop_pid "$xvfb_pid"
-  pactl set-default-sink "$original_default" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$shots"
+desktop_prepare ui-main auralith-ui xprop convert
 rm -f "$shots"/*.png
 
-# A private runtime folder (instance lock, command socket, driver interface),
-# settings and profile folder: the application meets an empty first start.
-export XDG_RUNTIME_DIR="$work/runtime" ULX_INTERFACE_DIR="$work/interfaces"
-export AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-mkdir -p "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR" "$AURALITH_PROFILE_DIR"
-settings="$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
-AURALITH_BUILD_DIR="$build" bash "$root/scripts/install-profiles.sh" >/dev/null
+# The application meets an empty first start.
+private_app_folders
 
 engine_on() { [ "$(engine_sink)" = "$1" ]; }
 setting_is() { grep -qx "$1=$2" "$settings" 2>/dev/null; }
@@ -77,54 +38,11 @@ PY
 }
 
 # --- The X display and the tray host -----------------------------------------
-display=""
-for n in $(seq 120 160); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-if [ -z "$display" ]; then
-  fail "a free X display number"
-  finish
-fi
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-unset WAYLAND_DISPLAY
-unset QT_QPA_PLATFORM
-if ! wait_for 10 xdpyinfo >/dev/null 2>&1; then
-  fail "the virtual display starts"
-  finish
-fi
-trayer --edge top --align right --widthtype pixel --width 120 --height 24 > "$work/trayer.log" 2>&1 &
-trayer_pid=$!
-trayer_up() { xwininfo -root -tree | grep -q '("panel" "trayer")'; }
+start_display 120 160
 check "the tray host runs" wait_for 10 trayer_up
-
-"$ulxd_bin" > "$work/ulxd.log" 2>&1 &
-ulxd_pid=$!
-if ! wait_for 10 sink_exists auralith; then
-  cat "$work/ulxd.log"
-  fail "the driver stand-in offers its virtual device"
-  finish
-fi
+start_driver
 
 # --- Windows ----------------------------------------------------------------
-app_window() {  # app_window TITLE: the id of the application's mapped top-level window of that title
-  xwininfo -root -children | grep -F "\"$1\": (\"Auralith\" " | awk '{print $1}' | while read -r id; do
-    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
-  done | head -n1
-}
-shown() { [ -n "$(app_window "$1")" ]; }
-hidden() { [ -z "$(app_window "$1")" ]; }
-geometry() {  # geometry ID: "X Y W H"
-  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-    /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
-}
-# The tray icon: the application's window inside trayer's panel, "X Y W H".
-tray_icon() {
-  xwininfo -root -tree | awk '/\("panel" "trayer"\)/ {inside = 1; next}
-    inside && /\("Auralith" "Auralith"\)/ {split($(NF - 1), s, "x"); split($NF, p, "+"); print p[2], p[3], s[1], s[2]; exit}'
-}
-tray_icon_present() { [ -n "$(tray_icon)" ]; }
 click_at() {  # click_at X Y [BUTTON]
   xdotool mousemove --sync "$1" "$2" click "${3:-1}"
 }
@@ -133,17 +51,10 @@ click_in() {  # click_in WINDOW_ID X Y: a click at a point of a window
   read -r x y w h <<<"$(geometry "$1")"
   click_at $((x + $2)) $((y + $3))
 }
-shot() { import -window root "$shots/$1.png" 2>/dev/null; }
-window_shot() { import -window "$1" "$shots/$2.png" 2>/dev/null; }
 # Opens the tray menu with a right click on the icon and picks the item
 # that many steps down (the menu's keyboard: Down moves to the next item).
 menu_open() { [ -n "$(popup_menu)" ]; }
-popup_menu() {  # the mapped top-level window that is neither the main window nor a dialog
-  xwininfo -root -children | awk '$2 == "\"Auralith\":" && $3 == "(\"Auralith\"" {print $1}' | while read -r id; do
-    [ "$id" = "$main_id" ] && continue
-    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
-  done | head -n1
-}
+popup_menu() { other_app_window; }
 open_tray_menu() {
   local x y w h
   read -r x y w h <<<"$(tray_icon)"
@@ -162,15 +73,6 @@ choose_in_tray_menu() {  # choose_in_tray_menu STEPS [SCREENSHOT]
 readonly menu_movie=5 menu_headphones=9
 
 # --- Sound ------------------------------------------------------------------
-# Plays the test signal into the default output while SINK's monitor is
-# recorded; the recording is FILE.
-play_and_record() {  # play_and_record SINK FILE
-  record "$1" "$2"
-  sleep 0.4
-  timeout 20 paplay "$work/signal.wav"
-  sleep 0.8
-  stop_record
-}
 # A recording that does not match is kept here with its reference and input.
 failures="$build/ui-main-failed"
 rm -rf "$failures"
@@ -185,9 +87,8 @@ matches() {  # matches REFERENCE RECORDING LABEL [TOLERANCE_LSB]
   fi
   return $status
 }
-# Plays and compares up to three times: on this shared machine a stall of
-# the audio thread now and then drops a block, which shifts everything after
-# it; a fault of the processing fails every attempt.
+# As heard in checks.sh, but at 1 LSB by default, and every recording that
+# does not match is kept.
 heard() {  # heard SINK REFERENCE LABEL [TOLERANCE_LSB]: the recording is $work/LABEL.raw
   local attempt
   for attempt in 1 2 3; do

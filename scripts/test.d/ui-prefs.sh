@@ -7,103 +7,26 @@
 # $AURALITH_BUILD_DIR/screenshots. Prints "N passed, N failed".
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-build="${AURALITH_BUILD_DIR:-$root/build}"
-app_bin="$build/src/ui/main/Auralith"
-ulxd_bin="$build/src/driver/ulxd"
-render_bin="$build/src/tools/render/auralith-render"
-compare_bin="$build/tests/audio/audio_signal_compare"
-shots="$build/screenshots"
 . "$root/scripts/lib/checks.sh"
+. "$root/scripts/lib/desktop.sh"
 
-require_binaries ui-prefs "$app_bin" "$ulxd_bin" "$render_bin" "$compare_bin"
-for tool in Xvfb trayer xdotool xwininfo xdpyinfo import convert sox paplay parec python3; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "ui-prefs: $tool is missing (scripts/install-deps.sh installs it)"
-    fail "tools installed"
-    finish
-  fi
-done
-require_sound_server ui-prefs
-
-work="$(mktemp -d /tmp/auralith-prefs.XXXXXX)"
-xvfb_pid=""
-trayer_pid=""
-ulxd_pid=""
-app_pid=""
-original_default="$(pactl get-default-sink)"
-record_pid=""
-stop_pid() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
-cleanup() {
-  stop_pid "$record_pid"
-  stop_pid "$app_pid"
-  stop_pid "$server_pid"
-  stop_pid "$ulxd_pid"
-  stop_pid "$trayer_pid"
-  stop_pid "$xvfb_pid"
-  pactl set-default-sink "$original_default" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$shots"
+desktop_prepare ui-prefs auralith-prefs convert
+# The reference profile server is stopped at the exit too.
+server_pid=""
+stop_own_processes() { stop_pid "$server_pid"; }
 rm -f "$shots"/prefs-*.png
 
-export XDG_RUNTIME_DIR="$work/runtime" ULX_INTERFACE_DIR="$work/interfaces"
-export AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-mkdir -p "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR"
-settings="$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"
-AURALITH_BUILD_DIR="$build" bash "$root/scripts/install-profiles.sh" >/dev/null
+private_app_folders
+mkdir -p "$(dirname "$settings")"
 # Not the first start (no setup page), headphones.
 printf '[Settings]\nisVisibleKey=1\nmodeKey=1\n' > "$settings"
 
 setting_is() { grep -qxF "$1=$2" "$settings" 2>/dev/null; }
 engine_on() { [ "$(engine_sink)" = "$1" ]; }
 
-display=""
-for n in $(seq 161 200); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "$display" ] || { fail "a free X display number"; finish; }
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-wait_for 10 xdpyinfo >/dev/null 2>&1 || { fail "the virtual display starts"; finish; }
-trayer --edge top --align right --widthtype pixel --width 120 --height 24 > "$work/trayer.log" 2>&1 &
-trayer_pid=$!
-"$ulxd_bin" > "$work/ulxd.log" 2>&1 &
-ulxd_pid=$!
-wait_for 10 sink_exists auralith || { fail "the driver stand-in offers its virtual device"; finish; }
-
-app_window() {  # app_window TITLE: the id of the application's mapped top-level window of that title
-  xwininfo -root -children | grep -F "\"$1\": (\"Auralith\" " | awk '{print $1}' | while read -r id; do
-    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
-  done | head -n1
-}
-shown() { [ -n "$(app_window "$1")" ]; }
-hidden() { [ -z "$(app_window "$1")" ]; }
-geometry() {  # geometry ID: "X Y W H"
-  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-    /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
-}
-command_to_app() { timeout 10 "$app_bin" "halvorn-ulx://$1" >> "$work/second.log" 2>&1; }
-window_shot() { import -window "$1" "$shots/$2.png" 2>/dev/null; }
-
-prefs_title="Auralith Preferences"
-# Points of the settings pane in the dialog's client area: the pane lies in
-# the tab widget's page, which starts below the tab bar.
-page_x=13
-page_y=40
-click_pane() {  # click_pane X Y: a click at a point of the settings pane
-  local x y w h
-  read -r x y w h <<<"$(geometry "$prefs_id")"
-  xdotool mousemove --sync $((x + page_x + $1)) $((y + page_y + $2)) click 1
-}
-dlu_x() { echo $((($1 * 6 + 2) / 4)); }
-dlu_y() { echo $((($1 * 13 + 4) / 8)); }
+start_desktop 161 200
 
 # The reference profile server; every request of the application goes there.
-server_pid=""
 start_server() {  # start_server [ARGS...]: on $server_port once it is known
   stop_pid "$server_pid"
   python3 "$root/tests/server/reference_server.py" --port "${server_port:-0}" --data "$root/tests/server/data" "$@" \
@@ -122,22 +45,6 @@ sox -n -r 44100 -c 2 -b 16 "$work/c.wav" synth 1.5 sine 80 sine 5000 gain -6 fad
 sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/signal.wav"
 "$render_bin" --category headphones "Dorvane Headphones" "$work/signal.wav" "$work/preset3.wav" >/dev/null 2>&1
 "$render_bin" --category headphones --kiro "Dorvane Headphones" "$work/signal.wav" "$work/kiro.wav" >/dev/null 2>&1
-# Plays the signal while SINK's monitor is recorded and compares the
-# recording with REFERENCE, up to three times (a stall of the shared
-# machine now and then drops a block).
-heard() {  # heard SINK REFERENCE LABEL
-  local attempt result
-  for attempt in 1 2 3; do
-    record "$1" "$work/$3.raw"
-    sleep 0.4
-    timeout 20 paplay "$work/signal.wav"
-    sleep 0.8
-    stop_record
-    result="$("$compare_bin" "$2" "$work/$3.raw" 2)" && { echo "  $3: $result"; return 0; }
-    echo "  $3 (attempt $attempt): $result"
-  done
-  return 1
-}
 
 "$app_bin" > "$work/app.log" 2>&1 &
 app_pid=$!
@@ -229,17 +136,12 @@ slots_before="$(grep '^headphone' "$settings" | sort)"
 stop_pid "$server_pid"
 server_pid=""
 click_pane $(($(dlu_x 213) + $(dlu_x 50) / 2)) $(($(dlu_y 178) + $(dlu_y 14) / 2))
-message_box() {  # a mapped window titled "Auralith" besides the main window
-  xwininfo -root -children | grep -F '"Auralith": ("Auralith" ' | awk '{print $1}' | while read -r id; do
-    [ "$id" = "$main_id" ] && continue
-    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
-  done | head -n1
-}
+message_box() { other_app_window; }
 message_shown() { [ -n "$(message_box)" ]; }
 no_message() { ! message_shown; }
 check "a refused connection is told in a message box" wait_for 5 message_shown
 sleep 0.5
-import -window root "$shots/prefs-server-fault.png" 2>/dev/null
+shot prefs-server-fault
 close_message() {  # focus the message box and press Return, until it is gone
   local attempt
   for attempt in 1 2 3 4 5; do
