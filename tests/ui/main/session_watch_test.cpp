@@ -47,7 +47,7 @@ class SessionWatchTest : public ::testing::Test {
   void TearDown() override {
     if (serverBus_) {
       QMetaObject::invokeMethod(
-          session_.get(), [this] { QDBusConnection::disconnectFromBus(QStringLiteral("logind")); },
+          session_.get(), [] { QDBusConnection::disconnectFromBus(QStringLiteral("logind")); },
           Qt::BlockingQueuedConnection);
     }
     server_.quit();
