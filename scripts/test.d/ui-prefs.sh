@@ -131,6 +131,11 @@ sys.exit(0 if rows and rows[0][0] == 3 and rows[0][1] == "Tamsin Studio" else 1)
 PY
 }
 check "its database row is written" database_row
+# The fetched profile is in force at once: the speakers get its rendering
+# (K.I.R.O is still on for the headphones).
+"$render_bin" --category headphones --kiro "$AURALITH_PROFILE_DIR/Tamsin Studio.hvnp" "$work/signal.wav" \
+  "$work/fetched.wav" >/dev/null 2>&1
+check "the speakers get the rendering of the fetched profile" heard speakers "$work/fetched.wav" fetched
 # The server gone (connection refused): the message box, no slot changes.
 slots_before="$(grep '^headphone' "$settings" | sort)"
 stop_pid "$server_pid"
