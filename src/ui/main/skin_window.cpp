@@ -16,7 +16,7 @@ namespace auralith::ui {
 namespace ids = command_id;
 namespace img = image_id;
 
-const std::array<SkinButtonSpec, 9> kSkinButtons = {{
+const std::array<SkinButtonPlace, 9> kSkinButtons = {{
     {ids::kClose, img::kCloseButton, 0, 135, QRect(4, 3, 19, 19)},
     {ids::kInfo, img::kInfoButton, 0, 136, QRect(4, 30, 19, 20)},
     {ids::kPreferencesButton, img::kPreferencesButton, 0, 137, QRect(4, 57, 19, 19)},
@@ -35,13 +35,13 @@ SkinWindow::SkinWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frame
   // The dialog template's size until the picture says otherwise.
   resize(489, 220);
   for (std::size_t i = 0; i < kSkinButtons.size(); ++i) {
-    const SkinButtonSpec& spec = kSkinButtons[i];
+    const SkinButtonPlace& place = kSkinButtons[i];
     auto* button = new CGdipButton(this);
-    button->setObjectName(QStringLiteral("button%1").arg(spec.id));
+    button->setObjectName(QStringLiteral("button%1").arg(place.id));
     // Keyboard users reach the buttons with Tab and press them with Space.
     button->setFocusPolicy(Qt::TabFocus);
     button->installEventFilter(this);
-    connect(button, &QAbstractButton::clicked, this, [this, id = spec.id] { OnCommand(id); });
+    connect(button, &QAbstractButton::clicked, this, [this, id = place.id] { OnCommand(id); });
     buttons_[i] = button;
   }
 }
@@ -55,17 +55,17 @@ void SkinWindow::SetUpSkin() {
     setMask(background_.RegionFromAlpha());
   }
   for (std::size_t i = 0; i < kSkinButtons.size(); ++i) {
-    const SkinButtonSpec& spec = kSkinButtons[i];
+    const SkinButtonPlace& place = kSkinButtons[i];
     CGdipButton* button = buttons_[i];
-    if (spec.alternateImage != 0) {
-      button->SetButtonImages(spec.normalImage, spec.alternateImage);
+    if (place.alternateImage != 0) {
+      button->SetButtonImages(place.normalImage, place.alternateImage);
     } else {
-      button->SetButtonImage(spec.normalImage);
+      button->SetButtonImage(place.normalImage);
     }
-    const QString tip = UiString(spec.tipString);
+    const QString tip = UiString(place.tipString);
     button->SetButtonTip(tip);
     button->setAccessibleName(tip);
-    button->setGeometry(spec.rect);
+    button->setGeometry(place.rect);
   }
   powerAlternate_ = img::kPowerOn;
   update();

@@ -15,7 +15,7 @@
 
 namespace auralith::ui {
 
-struct SkinButtonSpec {
+struct SkinButtonPlace {
   int id;
   int normalImage;
   int alternateImage;  // 0: a plain button with its normal image only
@@ -24,7 +24,7 @@ struct SkinButtonSpec {
 };
 
 // The nine buttons, in id order.
-extern const std::array<SkinButtonSpec, 9> kSkinButtons;
+extern const std::array<SkinButtonPlace, 9> kSkinButtons;
 
 class SkinWindow : public QWidget {
   Q_OBJECT

@@ -1,7 +1,7 @@
 #include "ui/main/update_check.h"
 
-#include "net/connection_state.h"
 #include "app/server_client_options.h"
+#include "net/connection_state.h"
 #include "update/version_check.h"
 
 #include <QObject>

@@ -412,13 +412,13 @@ TEST_F(MainWindowTest, SkinHasThePicturesSizeShapeAndButtons) {
   EXPECT_FALSE(mask.isEmpty());
   EXPECT_FALSE(mask.contains(QPoint(0, 0)));  // a rounded corner
   EXPECT_TRUE(mask.contains(QPoint(244, 110)));
-  for (const SkinButtonSpec& spec : kSkinButtons) {
-    CGdipButton* button = window.Button(spec.id);
+  for (const SkinButtonPlace& place : kSkinButtons) {
+    CGdipButton* button = window.Button(place.id);
     ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->geometry(), spec.rect) << spec.id;
-    EXPECT_FALSE(button->accessibleName().isEmpty()) << spec.id;
-    EXPECT_EQ(button->accessibleName(), button->ButtonTip()) << spec.id;
-    EXPECT_EQ(button->ToggleMode(), spec.alternateImage != 0) << spec.id;
+    EXPECT_EQ(button->geometry(), place.rect) << place.id;
+    EXPECT_FALSE(button->accessibleName().isEmpty()) << place.id;
+    EXPECT_EQ(button->accessibleName(), button->ButtonTip()) << place.id;
+    EXPECT_EQ(button->ToggleMode(), place.alternateImage != 0) << place.id;
   }
   EXPECT_EQ(window.Button(ids::kPower)->accessibleName(), QStringLiteral("Turn Halvorn process on/off"));
   EXPECT_FALSE(window.Background().Image2x().isNull());
