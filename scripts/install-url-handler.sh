@@ -26,7 +26,7 @@ applications="${XDG_DATA_HOME:-$HOME/.local/share}/applications"
 mkdir -p "$applications"
 # The replacement text goes through sed: escape its own special characters.
 sed_path="$(printf '%s' "$exec_path" | sed -e 's/[\\&|]/\\&/g')"
-sed -e "s|^Exec=auralith |Exec=$sed_path |" "$root/assets/auralith.desktop" \
+sed -e "s|^Exec=Auralith |Exec=$sed_path |" "$root/assets/auralith.desktop" \
   > "$applications/auralith.desktop.tmp"
 mv "$applications/auralith.desktop.tmp" "$applications/auralith.desktop"
 

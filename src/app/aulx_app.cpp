@@ -4,11 +4,16 @@
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/diagnostic_log.h"
+#include "app/login_start.h"
 #include "app/runtime_names.h"
 #include "app/server_host.h"
 #include "app/session_end_signals.h"
+#include "profiles/installed_folder.h"
+#include "profiles/profile_folder.h"
 
 #include <QCoreApplication>
+
+#include <cstdio>
 
 namespace auralith::app {
 
@@ -26,6 +31,38 @@ QStringList ArgumentsAfterProgram(int argc, char** argv) {
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   return arguments;
+}
+
+// Exit status 0 when the entry is as asked, 2 for a wrong value or a
+// failure to write or remove it.
+int SwitchStartAtLogin(LoginSwitch requested) {
+  if (requested == LoginSwitch::kInvalid) {
+    std::fprintf(stderr, "usage: Auralith %s on|off\n", kStartAtLoginOption);
+    return 2;
+  }
+  const bool on = requested == LoginSwitch::kOn;
+  QString error;
+  if (!SetStartAtLogin(on, &error)) {
+    std::fprintf(stderr, "Auralith: %s\n", qPrintable(error));
+    return 2;
+  }
+  if (on) {
+    std::printf("Auralith starts when you log in (%s).\n", qPrintable(AutostartEntryPath()));
+  } else {
+    std::printf("Auralith no longer starts when you log in.\n");
+  }
+  return 0;
+}
+
+// An installed Auralith keeps its built-in profiles read-only in the
+// system folder; the slot defaults, the database and downloads live in the
+// user's folder, so the built-ins missing there are copied in.
+void CopyInstalledBuiltins() {
+  const std::string installed = profiles::InstalledProfileFolder();
+  if (installed.empty()) return;
+  const profiles::BuiltinCopy copy = profiles::CopyMissingBuiltins(installed, profiles::ProfileFolder());
+  for (const std::string& failure : copy.failed)
+    WriteLog(QStringLiteral("Built-in profile not copied: ") + QString::fromStdString(failure));
 }
 
 }  // namespace
@@ -51,6 +88,8 @@ AUlxApp* AUlxApp::Instance() { return gInstance; }
 
 int AUlxApp::InitInstance() {
   const StartupRequest request = ParseCommandLine(ArgumentsAfterProgram(argc_, argv_));
+  // A switch of the desktop's own set-up: nothing starts, nothing is forwarded.
+  if (request.loginSwitch != LoginSwitch::kNone) return SwitchStartAtLogin(request.loginSwitch);
   pendingCommand_ = request.pendingCommand;
 
   if (instanceLock_.AlreadyHeld()) {
@@ -72,6 +111,8 @@ void AUlxApp::RunMainWindow() {
   std::unique_ptr<QCoreApplication> framework =
       frameworkFactory_ ? frameworkFactory_(argc_, argv_) : std::make_unique<QCoreApplication>(argc_, argv_);
   SetRegistryKey(QString::fromLatin1(settings::companyName));
+  // Before the main window: its settings pane loads the slot profiles.
+  CopyInstalledBuiltins();
 
   std::unique_ptr<MainWindow> window = mainWindowFactory_(*this);
   if (!window) return;

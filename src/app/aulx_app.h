@@ -43,8 +43,9 @@ class AUlxApp {
   // The application object of this process, or null.
   static AUlxApp* Instance();
 
-  // Forwards the command or runs the main window; always returns 0, the
-  // process's exit status.
+  // Forwards the command or runs the main window, and returns 0, the
+  // process's exit status; "--start-at-login on|off" only switches the
+  // autostart entry (status 2 for a wrong value or a failed write).
   int InitInstance();
 
   // The profile server host of the server mode.

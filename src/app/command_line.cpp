@@ -31,10 +31,22 @@ int ServerModeOf(const QString& unquoted) {
   return kProductionServer;
 }
 
+LoginSwitch LoginSwitchOf(const QStringList& argumentsAfterProgram) {
+  if (argumentsAfterProgram.isEmpty() || argumentsAfterProgram.first() != QLatin1StringView(kStartAtLoginOption))
+    return LoginSwitch::kNone;
+  if (argumentsAfterProgram.size() != 2) return LoginSwitch::kInvalid;
+  const QString& value = argumentsAfterProgram.at(1);
+  if (value == QLatin1StringView("on")) return LoginSwitch::kOn;
+  if (value == QLatin1StringView("off")) return LoginSwitch::kOff;
+  return LoginSwitch::kInvalid;
+}
+
 StartupRequest ParseCommandLine(const QStringList& argumentsAfterProgram) {
+  StartupRequest request;
+  request.loginSwitch = LoginSwitchOf(argumentsAfterProgram);
+  if (request.loginSwitch != LoginSwitch::kNone) return request;
   QString unquoted = JoinArguments(argumentsAfterProgram);
   unquoted.remove(u'"');
-  StartupRequest request;
   if (unquoted.startsWith(QString::fromLatin1(kUrlScheme))) {
     // A URL may come from any web page: it carries a command, never a
     // server mode.

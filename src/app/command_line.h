@@ -15,9 +15,15 @@ enum ServerMode : int {
   kStagingServer = 3,         // "-pluto"
 };
 
+// "--start-at-login on|off": switches starting at login and ends; any other
+// value, or a missing or extra one, is a mistake.
+enum class LoginSwitch { kNone, kOn, kOff, kInvalid };
+inline constexpr const char* kStartAtLoginOption = "--start-at-login";
+
 struct StartupRequest {
   int pendingCommand = 0;  // from a URL; 0 when none
   int serverMode = kProductionServer;
+  LoginSwitch loginSwitch = LoginSwitch::kNone;
 };
 
 // The command line as one text: the arguments after the program name,
@@ -33,6 +39,9 @@ int UrlCommand(const QString& unquoted);
 // The server mode of a command line whose double quotes are already
 // removed: one switch, matched case-insensitively and as a whole.
 int ServerModeOf(const QString& unquoted);
+
+// The switch of a command line whose first argument is the option.
+LoginSwitch LoginSwitchOf(const QStringList& argumentsAfterProgram);
 
 StartupRequest ParseCommandLine(const QStringList& argumentsAfterProgram);
 

@@ -30,3 +30,7 @@ foreach(src IN LISTS picture_sources)
 endforeach()
 
 add_custom_target(auralith_profile_assets ALL DEPENDS ${profile_outputs})
+
+install(DIRECTORY ${AURALITH_PROFILE_ASSETS_DIR}/ DESTINATION ${AURALITH_INSTALL_DATADIR}/profiles
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+add_dependencies(auralith_installed auralith_profile_assets)

@@ -5,6 +5,7 @@
 #include "mapping/profile_mapping.h"
 #include "mapping/user_eq.h"
 #include "profiles/builtin_profiles.h"
+#include "profiles/installed_folder.h"
 #include "profiles/profile_folder.h"
 #include "tools/render/audio_input.h"
 #include "tools/render/audio_output.h"
@@ -40,7 +41,8 @@ std::string ResolveProfile(const std::string& argument) {
   // A built-in name never means a file of that name in the working folder.
   const std::string builtin = profiles::FindBuiltinProfileFile(argument);
   if (builtin.empty()) return IsRegularFile(argument) ? argument : std::string{};
-  for (const std::string& folder : {profiles::ProfileFolder(), std::string(AURALITH_BUILTIN_PROFILE_DIR "/")}) {
+  for (const std::string& folder :
+       {profiles::ProfileFolder(), profiles::InstalledProfileFolder(), std::string(AURALITH_BUILTIN_PROFILE_DIR "/")}) {
     if (!folder.empty() && IsRegularFile(folder + builtin)) return folder + builtin;
   }
   return {};

@@ -18,3 +18,5 @@ add_custom_target(auralith_help_pages ALL DEPENDS ${help_outputs})
 add_dependencies(Auralith auralith_help_pages)
 
 target_compile_definitions(auralith_main_window PRIVATE AURALITH_SOURCE_HELP_DIR="${help_assets_src}")
+
+install(FILES ${help_files} DESTINATION ${AURALITH_INSTALL_DATADIR}/help)

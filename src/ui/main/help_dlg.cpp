@@ -1,5 +1,6 @@
 #include "ui/main/help_dlg.h"
 
+#include "profiles/installed_folder.h"
 #include "ui/widgets/resources/ui_resources.h"
 
 #include <QApplication>
@@ -44,6 +45,9 @@ AHelpDlg::AHelpDlg(QWidget* mainWindow, QWidget* parent)
 QStringList AHelpDlg::HelpFolders() {
   QStringList folders;
   folders << QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kHelpFolderName));
+  // Installed beside the program's own data, under any prefix.
+  if (const std::string data = auralith::profiles::InstalledDataFolder(); !data.empty())
+    folders << QDir(QString::fromStdString(data)).filePath(QString::fromLatin1(kHelpFolderName));
   const QString installed = QStringLiteral("auralith/") + QString::fromLatin1(kHelpFolderName);
   for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
     folders << QDir(data).filePath(installed);

@@ -27,7 +27,8 @@ class AHelpDlg : public QDialog {
   void ShowHelpPage(const QString& page);
 
   // The folders searched for the pages, in order: "help" beside the
-  // executable, the installed data folders, the source tree's pages.
+  // executable, "help" in the program's installed data folder, the data
+  // folders of the desktop, the source tree's pages.
   static QStringList HelpFolders();
 
   // The command of an "app:" link (what follows the prefix), or nothing for
