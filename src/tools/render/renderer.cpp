@@ -41,8 +41,12 @@ std::string ResolveProfile(const std::string& argument) {
   // A built-in name never means a file of that name in the working folder.
   const std::string builtin = profiles::FindBuiltinProfileFile(argument);
   if (builtin.empty()) return IsRegularFile(argument) ? argument : std::string{};
-  for (const std::string& folder :
-       {profiles::ProfileFolder(), profiles::InstalledProfileFolder(), std::string(AURALITH_BUILTIN_PROFILE_DIR "/")}) {
+  // An installed program uses its own installed built-ins only, so a broken
+  // installation shows; a program in a build tree has none and uses the
+  // source tree's.
+  std::string installed = profiles::InstalledProfileFolder();
+  if (installed.empty()) installed = AURALITH_BUILTIN_PROFILE_DIR "/";
+  for (const std::string& folder : {profiles::ProfileFolder(), installed}) {
     if (!folder.empty() && IsRegularFile(folder + builtin)) return folder + builtin;
   }
   return {};
