@@ -17,6 +17,9 @@ stop_own_processes() { stop_pid "$server_pid"; }
 rm -f "$shots"/prefs-*.png
 
 private_app_folders
+# The About pane's login box writes the autostart entry here.
+export XDG_CONFIG_HOME="$work/xdg-config"
+autostart="$XDG_CONFIG_HOME/autostart/auralith.desktop"
 mkdir -p "$(dirname "$settings")"
 # Not the first start (no setup page), headphones.
 printf '[Settings]\nisVisibleKey=1\nmodeKey=1\n' > "$settings"
@@ -50,6 +53,10 @@ sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/signal.wav"
 app_pid=$!
 check "the main window appears" wait_for 10 shown Auralith
 main_id="$(app_window Auralith)"
+# The desktop entry's StartupWMClass is what ties the window to the entry.
+wm_class="$(sed -n 's/^StartupWMClass=//p' "$root/assets/auralith.desktop")"
+check "the window's class is the desktop entry's StartupWMClass" \
+  bash -c 'xprop -id "$1" WM_CLASS | grep -q ", \"$2\"$"' _ "$main_id" "$wm_class"
 check "the preferences are hidden at the start" hidden "$prefs_title"
 check "the first start stores the device that plays for headphones only" wait_for 5 setting_is hpOutputKey "Speakers (Built-in Audio)"
 check "and no device for the other categories" bash -c "! grep -q '^biOutputKey=\|^dtOutputKey=' '$settings'"
@@ -184,6 +191,18 @@ command_to_app desktop
 sleep 0.6
 [ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-desktop
 check "a category change writes no other category's device" setting_is hpOutputKey "Headphones (USB Audio)"
+
+# The About pane: "Start Auralith when I log in" writes the autostart
+# entry, and unchecked takes it away again.
+# The third tab, right of "Settings" and "ULX Equalizer" above the pane.
+click_pane 197 -17
+sleep 0.5
+[ -n "$prefs_id" ] && window_shot "$prefs_id" prefs-about
+login_box() { click_pane $(($(dlu_x 49) + 8)) $(($(dlu_y 226) + $(dlu_y 12) / 2)); }
+login_box
+check "\"Start Auralith when I log in\" writes the autostart entry" wait_for 3 test -f "$autostart"
+login_box
+check "unchecking it removes the entry" wait_for 3 test ! -e "$autostart"
 
 xdotool windowfocus --sync "$prefs_id" 2>/dev/null
 xdotool key Escape

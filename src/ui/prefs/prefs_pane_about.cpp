@@ -1,5 +1,6 @@
 #include "ui/prefs/prefs_pane_about.h"
 
+#include "app/login_start.h"
 #include "ui/main/aulx_app_dlg.h"
 #include "ui/prefs/dialog_units.h"
 #include "ui/widgets/gdip_button.h"
@@ -8,9 +9,11 @@
 #include "ui/widgets/static_image.h"
 #include "update/own_version.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QFont>
 #include <QLabel>
+#include <QMessageBox>
 #include <QUrl>
 
 namespace auralith::ui {
@@ -18,6 +21,7 @@ namespace auralith::ui {
 namespace {
 
 constexpr int kVersionPrefixString = 181;
+constexpr const char* kStartAtLoginText = "Start Auralith when I log in";
 
 QLabel* AddLine(QWidget* pane, const char* text, const QRect& rect, const char* objectName) {
   auto* label = new QLabel(QString::fromLatin1(text), pane);
@@ -62,6 +66,26 @@ APrefsPaneAbout::APrefsPaneAbout(PrefsContext& /*context*/, QWidget* parent) : Q
   link_->setGeometry(banner_->geometry());
   link_->raise();
   connect(link_, &CGdipButton::clicked, this, [this] { OpenHomePage(); });
+
+  startAtLogin_ = new QCheckBox(QString::fromLatin1(kStartAtLoginText), this);
+  startAtLogin_->setObjectName(QStringLiteral("startAtLogin"));
+  startAtLogin_->setAccessibleName(QString::fromLatin1(kStartAtLoginText));
+  startAtLogin_->setGeometry(DluRect(49, 226, 200, 12));
+  startAtLogin_->setChecked(app::StartsAtLogin());
+  connect(startAtLogin_, &QCheckBox::clicked, this, &APrefsPaneAbout::OnStartAtLoginClicked);
+}
+
+void APrefsPaneAbout::showEvent(QShowEvent* event) {
+  startAtLogin_->setChecked(app::StartsAtLogin());
+  QWidget::showEvent(event);
+}
+
+void APrefsPaneAbout::OnStartAtLoginClicked(bool on) {
+  QString error;
+  const bool switched = app::SetStartAtLogin(on, &error);
+  // The box shows what the next login does, also after a failure.
+  startAtLogin_->setChecked(app::StartsAtLogin());
+  if (!switched) QMessageBox::warning(this, QStringLiteral("Auralith"), error);
 }
 
 QString APrefsPaneAbout::VersionLine() {

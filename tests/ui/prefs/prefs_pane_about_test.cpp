@@ -1,5 +1,6 @@
 #include "ui/prefs/prefs_pane_about.h"
 
+#include "app/login_start.h"
 #include "app/profile_slots.h"
 #include "app/settings_store.h"
 #include "dsp/dsp_state.h"
@@ -9,14 +10,19 @@
 #include "ui/widgets/static_image.h"
 #include "update/own_version.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
+#include <QFile>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include "support/scoped_env.h"
 
 namespace auralith::ui {
 namespace {
@@ -80,6 +86,34 @@ TEST_F(PrefsPaneAboutTest, BannerOpensTheHomePage) {
   QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
   ASSERT_EQ(recorder.opened.size(), 1);
   EXPECT_EQ(recorder.opened.front(), QUrl(QString::fromLatin1(kHomePageUrl)));
+}
+
+TEST_F(PrefsPaneAboutTest, TheLoginBoxSwitchesTheAutostartEntryAndShowsWhetherItExists) {
+  QTemporaryDir config;
+  ASSERT_TRUE(config.isValid());
+  testing::ScopedEnv home("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData());
+  const QString entry = config.path() + QStringLiteral("/autostart/auralith.desktop");
+  APrefsPaneAbout own(context);
+  own.show();
+  QCheckBox* box = own.StartAtLoginBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(), QStringLiteral("Start Auralith when I log in"));
+  EXPECT_EQ(box->accessibleName(), box->text());
+  // Off by default.
+  EXPECT_FALSE(box->isChecked());
+
+  QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_TRUE(QFile::exists(entry));
+  QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_FALSE(QFile::exists(entry));
+
+  // Switched on elsewhere (the command line) while the pane was hidden.
+  own.hide();
+  ASSERT_TRUE(app::SetStartAtLogin(true));
+  own.show();
+  EXPECT_TRUE(box->isChecked());
 }
 
 }  // namespace
