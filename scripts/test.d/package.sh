@@ -136,6 +136,34 @@ stop_both() {  # stop_both LABEL
 start_both installed
 stop_both installed
 
+# The autostart entry's command, as at login without a systemd user
+# instance: the starter starts the unpacked ulxd directly, waits for its
+# sink and becomes Auralith with the command that hides it into the tray;
+# Auralith's first start copies the installed built-ins into the user's
+# (empty) profile folder.
+mkdir -p "$work/no-systemd" "$work/user-profiles"
+printf '#!/bin/sh\nexit 1\n' > "$work/no-systemd/systemctl"
+chmod +x "$work/no-systemd/systemctl"
+PATH="$work/no-systemd:$PATH" AURALITH_PROFILE_DIR="$work/user-profiles" \
+  "$unpacked/usr/libexec/auralith/auralith-login" > "$work/login.log" 2>&1 &
+login_pid=$!
+login_ulxd() { pgrep -P "$login_pid" -x ulxd; }
+check "login: the starter starts ulxd directly" wait_for 10 sink_exists auralith
+check "login: then runs Auralith hidden in the tray" \
+  wait_for 15 bash -c 'tr "\0" " " < "/proc/$1/cmdline" | grep -q "/usr/bin/Auralith halvorn-ulx://hide_icon"' _ "$login_pid"
+check "login: Auralith takes the default output" wait_for 15 default_is auralith
+copied() { [ "$(ls "$work/user-profiles"/*.hvnp "$work/user-profiles"/*.png 2>/dev/null | wc -l)" = 30 ]; }
+check "login: Auralith copied the built-in profiles and pictures into the user's folder" copied
+ulxd_pid="$(login_ulxd)"
+XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$bin/Auralith" halvorn-ulx://quit
+app_ended() { ! kill -0 "$login_pid" 2>/dev/null; }
+check "login: quit ends Auralith" wait_for 10 app_ended
+stop "$login_pid"
+stop "$ulxd_pid"
+ulxd_pid=""
+check "login: afterwards the virtual sink is gone" wait_for 5 sink_gone
+check "login: and the default output is the real device again" wait_for 5 real_default
+
 start_both removed
 rm -rf "$unpacked"
 sleep 0.5

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QMessageBox>
 #include <QSet>
@@ -47,6 +48,25 @@ TEST(HelpDlg, LooksBesideTheExecutableFirst) {
   ASSERT_FALSE(folders.isEmpty());
   EXPECT_EQ(folders.first(), QDir(QCoreApplication::applicationDirPath()).filePath("help"));
   EXPECT_TRUE(folders.contains(QStringLiteral(AURALITH_SOURCE_HELP_DIR)));
+}
+
+// An installed program (any prefix, also an unpacked package) finds the
+// pages in its data folder: "share/auralith/help" beside its folder.
+TEST(HelpDlg, FindsThePagesInstalledBesideTheProgram) {
+  const QString data = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/" AURALITH_DATA_FROM_BINDIR);
+  QDir(data).removeRecursively();
+  ASSERT_TRUE(QDir().mkpath(data + "/help"));
+  QFile page(data + "/help/installed-only.html");
+  ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+  page.write("<p>installed</p>");
+  page.close();
+  {
+    AHelpDlg help;
+    help.ShowHelpPage("installed-only.html");
+    EXPECT_EQ(help.Browser()->source(), QUrl::fromLocalFile(data + "/help/installed-only.html"));
+    EXPECT_TRUE(help.Browser()->toPlainText().contains("installed"));
+  }
+  QDir(data).removeRecursively();
 }
 
 class HelpDlgTest : public ::testing::Test {
