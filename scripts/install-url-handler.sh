@@ -14,11 +14,12 @@ exe="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 
 # Exec takes a plain path as it is; anything else is quoted as the desktop
 # entry format asks: a backslash before " ` $ \ inside the quotes, and every
-# backslash doubled again because the value is a string that unescapes first.
+# backslash doubled again because the value is a string that unescapes first;
+# a literal % is written %% (it would start a field code).
 if [[ "$exe" =~ ^[A-Za-z0-9/._+-]+$ ]]; then
   exec_path="$exe"
 else
-  escaped="$(printf '%s' "$exe" | sed -e 's/[\\"`$]/\\&/g' -e 's/\\/\\\\/g')"
+  escaped="$(printf '%s' "$exe" | sed -e 's/[\\"`$]/\\&/g' -e 's/\\/\\\\/g' -e 's/%/%%/g')"
   exec_path="\"$escaped\""
 fi
 

@@ -37,6 +37,8 @@ QString ExecArgument(const QString& argument) {
     quoted += c;
   }
   quoted.replace(u'\\', QStringLiteral("\\\\"));
+  // A literal % would start a field code.
+  quoted.replace(u'%', QStringLiteral("%%"));
   return u'"' + quoted + u'"';
 }
 

@@ -26,7 +26,8 @@ QString LoginCommandLine();
 
 // One argument of a desktop entry's Exec line: plain when it is made of
 // safe characters, else quoted with `"`, `` ` ``, `$` and `\` escaped, and
-// every backslash doubled once more for the entry's string unescaping.
+// every backslash doubled once more for the entry's string unescaping, and
+// "%" written "%%" (it would start a field code).
 QString ExecArgument(const QString& argument);
 
 // The whole entry for an Exec command line.

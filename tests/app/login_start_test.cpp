@@ -56,7 +56,7 @@ TEST_F(LoginStartTest, ExecArgumentsAreQuotedAsTheDesktopEntryFormatAsks) {
   // Inside the quotes " ` $ \ get a backslash; the string unescaping then
   // needs every backslash doubled.
   EXPECT_EQ(ExecArgument("/a b/$x\"y`z\\w"), "\"/a b/\\\\$x\\\\\"y\\\\`z\\\\\\\\w\"");
-  EXPECT_EQ(ExecArgument("/tmp/100%"), "\"/tmp/100%\"");
+  EXPECT_EQ(ExecArgument("/tmp/100%u"), "\"/tmp/100%%u\"");
 }
 
 TEST_F(LoginStartTest, TheEntryRunsTheInstalledStarterElseAuralithHidden) {
