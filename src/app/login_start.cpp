@@ -69,7 +69,16 @@ QString AutostartEntryText(const QString& execLine) {
       .arg(execLine);
 }
 
-bool StartsAtLogin() { return QFileInfo::exists(AutostartEntryPath()); }
+bool StartsAtLogin() {
+  QFile entry(AutostartEntryPath());
+  if (!entry.open(QIODevice::ReadOnly)) return false;
+  // A desktop's own switch for autostart entries turns it off in place.
+  for (const QByteArray& line : entry.readAll().split('\n')) {
+    const QByteArray setting = line.trimmed();
+    if (setting == "Hidden=true" || setting == "X-GNOME-Autostart-enabled=false") return false;
+  }
+  return true;
+}
 
 bool SetStartAtLogin(bool on, QString* error) {
   const QString path = AutostartEntryPath();

@@ -33,10 +33,12 @@ QString ExecArgument(const QString& argument);
 // The whole entry for an Exec command line.
 QString AutostartEntryText(const QString& execLine);
 
-// Whether the entry exists.
+// Whether the entry exists and is not switched off in place (the desktop's
+// own autostart settings write "Hidden=true" or
+// "X-GNOME-Autostart-enabled=false" into it).
 bool StartsAtLogin();
 
-// Writes the entry (replacing an older one of ours) or removes it. False,
+// Writes the entry (replacing an older or switched-off one) or removes it. False,
 // with the reason, when the file could not be written or removed.
 bool SetStartAtLogin(bool on, QString* error = nullptr);
 

@@ -102,6 +102,19 @@ TEST_F(LoginStartTest, OnWritesTheEntryAndOffRemovesIt) {
   ASSERT_TRUE(SetStartAtLogin(true));
   EXPECT_EQ(Read(AutostartEntryPath()), text);
 
+  // Switched off by the desktop's own autostart settings: off here too, and
+  // on writes it afresh.
+  for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
+    QFile edited(AutostartEntryPath());
+    ASSERT_TRUE(edited.open(QIODevice::Append));
+    edited.write(QByteArray(off) + '\n');
+    edited.close();
+    EXPECT_FALSE(StartsAtLogin()) << off;
+    ASSERT_TRUE(SetStartAtLogin(true));
+    EXPECT_TRUE(StartsAtLogin()) << off;
+    EXPECT_EQ(Read(AutostartEntryPath()), text);
+  }
+
   ASSERT_TRUE(SetStartAtLogin(false));
   EXPECT_FALSE(StartsAtLogin());
   EXPECT_FALSE(QFile::exists(AutostartEntryPath()));
