@@ -12,6 +12,7 @@
 
 #include <sys/stat.h>
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -35,6 +36,13 @@ bool AllZero(const std::int16_t* samples, std::size_t count) {
   return std::all_of(samples, samples + count, [](std::int16_t s) { return s == 0; });
 }
 
+bool RunsFromBuildTree() {
+  std::error_code failed;
+  const std::string program = std::filesystem::read_symlink("/proc/self/exe", failed).string();
+  const std::string tree = AURALITH_BUILD_TREE_DIR "/";
+  return !failed && program.compare(0, tree.size(), tree) == 0;
+}
+
 }  // namespace
 
 std::string ResolveProfile(const std::string& argument) {
@@ -42,10 +50,10 @@ std::string ResolveProfile(const std::string& argument) {
   const std::string builtin = profiles::FindBuiltinProfileFile(argument);
   if (builtin.empty()) return IsRegularFile(argument) ? argument : std::string{};
   // An installed program uses its own installed built-ins only, so a broken
-  // installation shows; a program in a build tree has none and uses the
+  // installation shows; only a program in the build tree falls back to the
   // source tree's.
   std::string installed = profiles::InstalledProfileFolder();
-  if (installed.empty()) installed = AURALITH_BUILTIN_PROFILE_DIR "/";
+  if (installed.empty() && RunsFromBuildTree()) installed = AURALITH_BUILTIN_PROFILE_DIR "/";
   for (const std::string& folder : {profiles::ProfileFolder(), installed}) {
     if (!folder.empty() && IsRegularFile(folder + builtin)) return folder + builtin;
   }
