@@ -66,9 +66,9 @@ Sound Mono(const Sound& stereo) {
 // Long enough to go round the threads' ring of blocks more than twice, with
 // a silent stretch the chain skips and a last block that is not full.
 Sound Music() {
-  Sound sound = PinkNoise(2.0, 7);
+  Sound sound = PinkNoise(2.5, 7);
   AppendSilence(sound, 3 * kBlockFrames + 17);
-  const Sound more = PinkNoise(1.3, 8);
+  const Sound more = PinkNoise(3.5, 8);
   sound.samples.insert(sound.samples.end(), more.samples.begin(), more.samples.end());
   for (float& x : sound.samples) x *= 0.7f;
   return OnSixteenBitGrid(sound);
