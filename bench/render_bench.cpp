@@ -174,11 +174,11 @@ std::string Compressor(const char* threshold, const char* ratio, const char* att
 // The same set as an ffmpeg filter graph, the whole chain: the 4th-order
 // high-pass, the shelves around the full-band compressor, the ten bands,
 // the Linkwitz-Riley split at 225 Hz and 6.3 kHz with a compressor on each
-// band, their mix and the two user bands. One thread for decoding, filters
-// and encoding alike.
+// band, their mix and the two user bands. Double precision from the start,
+// as the chain's filters; one thread for decoding, filters and encoding.
 void BM_FfmpegEquivalentGraph(benchmark::State& state) {
   const std::string graph =
-      "highpass=f=120,highpass=f=120,lowshelf=f=100:g=2,highshelf=f=3000:g=2," +
+      "aformat=sample_fmts=dblp,highpass=f=120,highpass=f=120,lowshelf=f=100:g=2,highshelf=f=3000:g=2," +
       Compressor("0.0501", "3", "5", "150", "2.512") + ",lowshelf=f=100:g=0,highshelf=f=3000:g=1," +
       Equalizer("28", "0.7", "0") + Equalizer("63", "0.7", "0") + Equalizer("125", "0.7", "0") +
       Equalizer("160", "1.4", "5") + Equalizer("225", "1.2", "3") + Equalizer("250", "0.7", "0") +
