@@ -1,16 +1,22 @@
 // Offline rendering speed of a 10-minute stereo file, in multiples of real
-// time, next to sox running an equivalent chain over the same file.
+// time, next to sox and ffmpeg running an equivalent chain over the same
+// file. Run it pinned to one core (taskset -c 1) to compare cost rather
+// than parallelism; x_realtime_cpu counts processor time, which a busy
+// machine disturbs less than the wall clock.
 #include "dsp/stream_format.h"
 #include "tools/render/renderer.h"
 
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,51 +73,152 @@ const std::string& InputFile() {
   return path;
 }
 
-void SetRealTimeCounter(benchmark::State& state) {
-  state.counters["x_realtime"] =
-      benchmark::Counter(kSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+double CpuSeconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-void BM_AuralithRender(benchmark::State& state) {
+// Processor time of this process and its finished children, the threads of
+// both included.
+double CpuSecondsSoFar() { return CpuSeconds(RUSAGE_SELF) + CpuSeconds(RUSAGE_CHILDREN); }
+
+// Multiples of real time per contender, for the ratios printed at the end.
+std::map<std::string, double>& CpuSpeeds() {
+  static std::map<std::string, double> speeds;
+  return speeds;
+}
+
+void SetRealTimeCounters(benchmark::State& state, const std::string& name, double cpuSeconds) {
+  const double audio = kSeconds * static_cast<double>(state.iterations());
+  state.counters["x_realtime"] = benchmark::Counter(audio, benchmark::Counter::kIsRate);
+  state.counters["x_realtime_cpu"] = audio / cpuSeconds;
+  CpuSpeeds()[name] = audio / cpuSeconds;
+}
+
+void RenderWith(benchmark::State& state, auralith::render::IoThreads threads, const std::string& name) {
   auralith::render::RenderOptions options;
   options.profile = AURALITH_BENCH_PROFILE;
   options.input = InputFile();
   options.output = WorkFolder() + "auralith.wav";
+  options.ioThreads = threads;
+  const double cpu = CpuSecondsSoFar();
   for (auto _ : state) {
     const auralith::render::RenderResult result = auralith::render::RenderFile(options);
     if (result.status != auralith::render::kExitOk) state.SkipWithError(result.error.c_str());
   }
-  SetRealTimeCounter(state);
+  SetRealTimeCounters(state, name, CpuSecondsSoFar() - cpu);
+}
+
+// One thread: the cost of the rendering.
+void BM_AuralithRender(benchmark::State& state) {
+  RenderWith(state, auralith::render::IoThreads::Off, "auralith-render");
+}
+
+// Reading and writing beside the chain, which pays only on more than one core.
+void BM_AuralithRenderIoThreads(benchmark::State& state) {
+  RenderWith(state, auralith::render::IoThreads::On, "auralith-render, I/O threads");
+}
+
+void RunCommand(benchmark::State& state, const std::string& command, const std::string& name) {
+  const double cpu = CpuSecondsSoFar();
+  for (auto _ : state) {
+    if (std::system(command.c_str()) != 0) state.SkipWithError((name + " failed (is it installed?)").c_str());
+  }
+  SetRealTimeCounters(state, name, CpuSecondsSoFar() - cpu);
 }
 
 // The Varrow Laptop music set as sox effects: a 4th-order high-pass, two
-// shelves on each side of a compressor, the ten equalizer bands and the two
-// bands of the user equalizer.
-void BM_SoxEquivalentChain(benchmark::State& state) {
-  const std::string command = "sox -V1 '" + InputFile() + "' '" + WorkFolder() +
-                              "sox.wav'"
-                              " highpass 120 highpass 120 bass +2 treble +2"
-                              " compand 0.005,0.15 6:-70,-70,-26,-26,0,-18 8 -20"
-                              " bass 0 treble +1"
-                              " equalizer 28 0.7q 0 equalizer 63 0.7q 0 equalizer 125 0.7q 0"
-                              " equalizer 160 1.4q +5 equalizer 225 1.2q +3 equalizer 250 0.7q 0"
-                              " equalizer 500 1q -3 equalizer 1000 0.7q 0 equalizer 3150 1.2q +2.5"
-                              " equalizer 10000 0.8q +2"
-                              " equalizer 160 0.7q 0 equalizer 8000 0.7q 0";
-  for (auto _ : state) {
-    if (std::system(command.c_str()) != 0) state.SkipWithError("sox failed (is it installed?)");
+// shelves on each side of a compressor, the ten equalizer bands, the split
+// at 225 Hz and 6.3 kHz with a compressor on each band and their mix
+// (mcompand), and the two bands of the user equalizer.
+std::string SoxCommand(bool bandSplit) {
+  return "sox -V1 '" + InputFile() + "' '" + WorkFolder() +
+         "sox.wav'"
+         " highpass 120 highpass 120 bass +2 treble +2"
+         " compand 0.005,0.15 6:-70,-70,-26,-26,0,-18 8 -20"
+         " bass 0 treble +1"
+         " equalizer 28 0.7q 0 equalizer 63 0.7q 0 equalizer 125 0.7q 0"
+         " equalizer 160 1.4q +5 equalizer 225 1.2q +3 equalizer 250 0.7q 0"
+         " equalizer 500 1q -3 equalizer 1000 0.7q 0 equalizer 3150 1.2q +2.5"
+         " equalizer 10000 0.8q +2" +
+         std::string(bandSplit ? " mcompand '0.01,0.2 6:-70,-70,-22,-22,0,-16.5 2' 225"
+                                 " '0.005,0.15 6:-70,-70,-24,-24,0,-16 0' 6300"
+                                 " '0.002,0.08 6:-70,-70,-24,-24,0,-12 1'"
+                               : "") +
+         " equalizer 160 0.7q 0 equalizer 8000 0.7q 0";
+}
+
+void BM_SoxEquivalentChain(benchmark::State& state) { RunCommand(state, SoxCommand(true), "sox"); }
+
+// The same without the three-band stage, as this benchmark timed sox before.
+void BM_SoxWithoutBandSplit(benchmark::State& state) {
+  RunCommand(state, SoxCommand(false), "sox without the band split");
+}
+
+std::string Equalizer(const char* frequency, const char* q, const char* gain) {
+  return std::string("equalizer=f=") + frequency + ":t=q:w=" + q + ":g=" + gain + ",";
+}
+
+// A peak-sensing compressor with both channels linked, as the chain's are;
+// threshold and make-up as factors.
+std::string Compressor(const char* threshold, const char* ratio, const char* attackMs, const char* releaseMs,
+                       const char* makeup) {
+  return std::string("acompressor=detection=peak:link=maximum:threshold=") + threshold + ":ratio=" + ratio +
+         ":attack=" + attackMs + ":release=" + releaseMs + ":makeup=" + makeup;
+}
+
+// The same set as an ffmpeg filter graph, the whole chain: the 4th-order
+// high-pass, the shelves around the full-band compressor, the ten bands,
+// the Linkwitz-Riley split at 225 Hz and 6.3 kHz with a compressor on each
+// band, their mix and the two user bands. Double precision from the start,
+// as the chain's filters; one thread for decoding, filters and encoding.
+void BM_FfmpegEquivalentGraph(benchmark::State& state) {
+  const std::string graph =
+      "aformat=sample_fmts=dblp,highpass=f=120,highpass=f=120,lowshelf=f=100:g=2,highshelf=f=3000:g=2," +
+      Compressor("0.0501", "3", "5", "150", "2.512") + ",lowshelf=f=100:g=0,highshelf=f=3000:g=1," +
+      Equalizer("28", "0.7", "0") + Equalizer("63", "0.7", "0") + Equalizer("125", "0.7", "0") +
+      Equalizer("160", "1.4", "5") + Equalizer("225", "1.2", "3") + Equalizer("250", "0.7", "0") +
+      Equalizer("500", "1", "-3") + Equalizer("1000", "0.7", "0") + Equalizer("3150", "1.2", "2.5") +
+      Equalizer("10000", "0.8", "2") + "acrossover=split=225 6300:order=4th[low][mid][high];" + "[low]" +
+      Compressor("0.0794", "4", "10", "200", "1.259") + "[l];[mid]" + Compressor("0.0631", "3", "5", "150", "1") +
+      "[m];[high]" + Compressor("0.0631", "2", "2", "80", "1.122") + "[h];" + "[l][m][h]amix=inputs=3:normalize=0," +
+      Equalizer("160", "0.7", "0") + Equalizer("8000", "0.7", "0") + "aformat=sample_fmts=s16";
+  const std::string command =
+      "ffmpeg -nostdin -hide_banner -loglevel error -y -threads 1 -filter_threads 1 -filter_complex_threads 1 -i '" +
+      InputFile() + "' -filter_complex '" + graph + "' -c:a pcm_s16le '" + WorkFolder() + "ffmpeg.wav'";
+  RunCommand(state, command, "ffmpeg");
+}
+
+// auralith-render's speed against each other contender, by processor time.
+void PrintRatios() {
+  const std::map<std::string, double>& speeds = CpuSpeeds();
+  for (const char* render : {"auralith-render", "auralith-render, I/O threads"}) {
+    const auto ours = speeds.find(render);
+    if (ours == speeds.end()) continue;
+    for (const char* other : {"sox", "ffmpeg", "sox without the band split"}) {
+      const auto theirs = speeds.find(other);
+      if (theirs != speeds.end())
+        std::printf("%s / %s: %.2fx by processor time\n", render, other, ours->second / theirs->second);
+    }
   }
-  SetRealTimeCounter(state);
 }
 
 }  // namespace
 
 BENCHMARK(BM_AuralithRender)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_AuralithRenderIoThreads)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_SoxEquivalentChain)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_SoxWithoutBandSplit)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_FfmpegEquivalentGraph)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
+  PrintRatios();
   benchmark::Shutdown();
   std::filesystem::remove_all(WorkFolder());
   return 0;

@@ -64,6 +64,11 @@ std::unique_ptr<AudioInput> AudioInput::Open(const std::string& path, std::strin
     }
     input->ready_.resize((static_cast<std::size_t>(kChunkFrames * ratio) + 64) * 2);
   }
+  // Read as floats, 16-bit samples come back as k / 32768 and round to k
+  // again, so reading them as they are gives the same frames without the
+  // conversions. Other encodings keep the float path (libsndfile's own
+  // conversion to 16 bits truncates or wraps where ours rounds and clips).
+  input->direct_ = !input->resampler_ && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.channels <= 2;
   return input;
 }
 
@@ -140,7 +145,37 @@ bool AudioInput::Refill() {
   return true;
 }
 
+std::size_t AudioInput::ReadDirect(std::int16_t* out, std::size_t frames) {
+  std::size_t written = 0;
+  while (written < frames && !finished_) {
+    const std::size_t wanted = frames - written;
+    std::int16_t* to = out + 2 * written;
+    // Mono is read into the upper half of its place and spread from the
+    // front, each sample read before its pair overwrites it.
+    std::int16_t* from = sourceChannels_ == 1 ? to + wanted : to;
+    const sf_count_t got = sf_readf_short(file_, from, static_cast<sf_count_t>(wanted));
+    const auto n = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
+    if (n < wanted) {
+      finished_ = true;
+      if (sf_error(file_) != SF_ERR_NO_ERROR) {
+        error_ = std::string("cannot read the input: ") + sf_strerror(file_);
+        return 0;
+      }
+    }
+    if (sourceChannels_ == 1) {
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::int16_t sample = from[i];
+        to[2 * i] = sample;
+        to[2 * i + 1] = sample;
+      }
+    }
+    written += n;
+  }
+  return written;
+}
+
 std::size_t AudioInput::Read(std::int16_t* out, std::size_t frames) {
+  if (direct_) return ReadDirect(out, frames);
   std::size_t written = 0;
   while (written < frames) {
     if (readyUsed_ == readyFrames_) {

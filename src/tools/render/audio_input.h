@@ -41,11 +41,15 @@ class AudioInput {
   AudioInput() = default;
   bool Refill();
   std::optional<std::size_t> ReadStereoChunk();
+  std::size_t ReadDirect(std::int16_t* out, std::size_t frames);
 
   sf_private_tag* file_ = nullptr;
   SRC_STATE_tag* resampler_ = nullptr;
   int sourceRate_ = 0;
   int sourceChannels_ = 0;
+  // 16-bit mono or stereo at 44100 Hz: read as it is, straight into the
+  // caller's frames.
+  bool direct_ = false;
   std::uint64_t totalFrames_ = 0;
   bool fileEnded_ = false;
   bool finished_ = false;

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -162,15 +163,19 @@ bool AudioOutput::Write(const float* frames, std::size_t count) {
 template <typename Sample>
 bool AudioOutput::WriteStreamSamples(const Sample* samples, std::size_t count) {
   // Little-endian on the wire, whatever this machine is.
-  streamBuffer_.resize(count * sizeof(Sample));
-  for (std::size_t i = 0; i < count; ++i) {
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &samples[i], sizeof(Sample));
-    for (std::size_t b = 0; b < sizeof(Sample); ++b) {
-      streamBuffer_[i * sizeof(Sample) + b] = static_cast<std::uint8_t>((bits >> (8 * b)) & 0xFF);
+  if constexpr (std::endian::native == std::endian::little) {
+    return WriteStream(reinterpret_cast<const std::uint8_t*>(samples), count * sizeof(Sample));
+  } else {
+    streamBuffer_.resize(count * sizeof(Sample));
+    for (std::size_t i = 0; i < count; ++i) {
+      std::uint32_t bits = 0;
+      std::memcpy(&bits, &samples[i], sizeof(Sample));
+      for (std::size_t b = 0; b < sizeof(Sample); ++b) {
+        streamBuffer_[i * sizeof(Sample) + b] = static_cast<std::uint8_t>((bits >> (8 * b)) & 0xFF);
+      }
     }
+    return WriteStream(streamBuffer_.data(), streamBuffer_.size());
   }
-  return WriteStream(streamBuffer_.data(), streamBuffer_.size());
 }
 
 bool AudioOutput::Commit() {

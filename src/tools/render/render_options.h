@@ -14,6 +14,10 @@ namespace auralith::render {
 // unprocessed sound is 5 dB quieter (desktop speakers and headphones).
 enum class Category { BuiltIn, Desktop, Headphones };
 
+// Whether reading and writing run on threads of their own beside the chain:
+// Auto when this process may use more than one processor.
+enum class IoThreads { Auto, Off, On };
+
 struct RenderOptions {
   std::string profile;  // a path or the name of a built-in profile
   std::string input;
@@ -27,6 +31,7 @@ struct RenderOptions {
   std::uint32_t seed = 1;
   bool dither = true;
   bool floatOutput = false;
+  IoThreads ioThreads = IoThreads::Auto;  // the output is the same either way
 };
 
 struct ParsedCommandLine {

@@ -9,11 +9,17 @@
 #include "profiles/profile_folder.h"
 #include "tools/render/audio_input.h"
 #include "tools/render/audio_output.h"
+#include "tools/render/block_ring.h"
 
+#include <sched.h>
 #include <sys/stat.h>
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace auralith::render {
@@ -41,6 +47,144 @@ bool RunsFromBuildTree() {
   const std::string program = std::filesystem::read_symlink("/proc/self/exe", failed).string();
   const std::string tree = AURALITH_BUILD_TREE_DIR "/";
   return !failed && program.compare(0, tree.size(), tree) == 0;
+}
+
+// Blocks of the audio thread in a row, read and written at once (fewer,
+// larger system calls) and processed block by block.
+constexpr std::size_t kBatchBlocks = 8;
+constexpr std::size_t kBatchFrames = kBatchBlocks * kBlockFrames;
+
+// A batch on its way: the frames as the driver would deliver them, read
+// straight into `pcm`, then the chain's floats, then (for 16-bit output)
+// `pcm` again with the result.
+struct Batch {
+  std::array<std::int16_t, 2 * kBatchFrames> pcm;
+  std::array<float, 2 * kBatchFrames> samples;
+  std::array<bool, kBatchBlocks> silent;
+  std::size_t frames = 0;
+};
+
+// Batches in flight between the reader, the chain and the writer threads:
+// about 2.6 s of sound, 1.4 MB.
+constexpr std::size_t kRingBatches = 8;
+
+// Calls `step(index, first frame, frames)` for each block of the batch.
+template <typename Step>
+void ForEachBlock(const Batch& batch, Step&& step) {
+  for (std::size_t block = 0, start = 0; start < batch.frames; ++block, start += kBlockFrames)
+    step(block, start, std::min(kBlockFrames, batch.frames - start));
+}
+
+// The frames read into `batch` (0 at the end of the sound or on an error).
+std::size_t ReadBatch(AudioInput& input, Batch& batch, bool quieter) {
+  batch.frames = input.Read(batch.pcm.data(), kBatchFrames);
+  ForEachBlock(batch, [&](std::size_t block, std::size_t start, std::size_t frames) {
+    const std::int16_t* pcm = batch.pcm.data() + 2 * start;
+    float* samples = batch.samples.data() + 2 * start;
+    // Silence is passed on untouched, as the audio thread does.
+    batch.silent[block] = AllZero(pcm, 2 * frames);
+    if (batch.silent[block])
+      std::fill_n(samples, 2 * frames, 0.0f);
+    else
+      dsp::PcmToFloat(reinterpret_cast<const std::uint8_t*>(pcm), 2 * frames * sizeof(std::int16_t), samples, quieter);
+  });
+  return batch.frames;
+}
+
+void RunChain(dsp::DspState& state, Batch& batch) {
+  ForEachBlock(batch, [&](std::size_t block, std::size_t start, std::size_t frames) {
+    if (!batch.silent[block]) dsp::ProcessBlock(state, batch.samples.data() + 2 * start, frames);
+  });
+}
+
+bool WriteBatch(AudioOutput& output, Batch& batch, bool floatOutput) {
+  if (floatOutput) return output.Write(batch.samples.data(), batch.frames);
+  // Silent blocks hold zeros, which convert to zeros.
+  dsp::FloatToPcm(batch.samples.data(), 2 * batch.frames, batch.pcm.data());
+  return output.Write(batch.pcm.data(), batch.frames);
+}
+
+bool MayUseSeveralProcessors() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  return sched_getaffinity(0, sizeof(set), &set) == 0 && CPU_COUNT(&set) > 1;
+}
+
+// What a rendering's loop needs; the loop reports how it ended.
+struct Stream {
+  AudioInput& input;
+  AudioOutput& output;
+  dsp::DspState& state;
+  bool quieter;
+  bool floatOutput;
+  const ProgressCallback& progress;
+  std::uint64_t frames = 0;  // written so far
+  std::uint64_t nextReport = 0;
+  bool writeFailed = false;
+
+  void Written(const Batch& batch) {
+    frames += batch.frames;
+    if (progress && frames >= nextReport) {
+      progress(frames, input.totalFrames());
+      nextReport = frames + kBlockFrames * 25;  // about every second of sound
+    }
+  }
+};
+
+void RenderInOneThread(Stream& stream, Batch& batch) {
+  while (ReadBatch(stream.input, batch, stream.quieter) != 0) {
+    RunChain(stream.state, batch);
+    if (!WriteBatch(stream.output, batch, stream.floatOutput)) {
+      stream.writeFailed = true;
+      return;
+    }
+    stream.Written(batch);
+  }
+}
+
+// Reading and writing on threads of their own, the chain on this one, with
+// the batches passed on in order through the ring. Returns false, having
+// done nothing, when the threads cannot be started.
+bool RenderOnThreads(Stream& stream, std::vector<Batch>& batches) {
+  BlockRing ring(batches.size());
+  const auto slot = [&batches](std::uint64_t number) -> Batch& { return batches[number % batches.size()]; };
+  const auto read = [&] {
+    while (const std::optional<std::uint64_t> number = ring.Acquire(BlockRing::kRead)) {
+      if (ReadBatch(stream.input, slot(*number), stream.quieter) == 0) break;
+      ring.Release(BlockRing::kRead);
+    }
+    ring.Finish();
+  };
+  const auto write = [&] {
+    while (const std::optional<std::uint64_t> number = ring.Acquire(BlockRing::kWrite)) {
+      Batch& batch = slot(*number);
+      if (!WriteBatch(stream.output, batch, stream.floatOutput)) {
+        stream.writeFailed = true;
+        ring.Stop();  // the reader and the chain give up too
+        return;
+      }
+      stream.Written(batch);
+      ring.Release(BlockRing::kWrite);
+    }
+  };
+  std::thread reader;
+  std::thread writer;
+  try {
+    reader = std::thread(read);
+    writer = std::thread(write);
+  } catch (const std::system_error&) {
+    ring.Stop();  // neither has begun: the ring was not open yet
+    if (reader.joinable()) reader.join();
+    return false;
+  }
+  ring.Open();
+  while (const std::optional<std::uint64_t> number = ring.Acquire(BlockRing::kChain)) {
+    RunChain(stream.state, slot(*number));
+    ring.Release(BlockRing::kChain);
+  }
+  reader.join();
+  writer.join();
+  return true;
 }
 
 }  // namespace
@@ -110,36 +254,17 @@ RenderResult RenderFile(const RenderOptions& options, const ProgressCallback& pr
   const std::unique_ptr<AudioOutput> output = AudioOutput::Create(options.output, options.floatOutput, error);
   if (!output) return Failure(kExitFailed, error);
 
-  std::vector<std::int16_t> pcm(2 * kBlockFrames);
-  std::vector<float> block(2 * kBlockFrames);
-  std::uint64_t nextReport = 0;
-  while (true) {
-    const std::size_t frames = input->Read(pcm.data(), kBlockFrames);
-    if (frames == 0) break;
-    const std::size_t samples = 2 * frames;
-    // Silence is passed on untouched, as the audio thread does.
-    if (AllZero(pcm.data(), samples)) {
-      std::fill_n(block.begin(), samples, 0.0f);
-    } else {
-      dsp::PcmToFloat(reinterpret_cast<const std::uint8_t*>(pcm.data()), samples * sizeof(std::int16_t), block.data(),
-                      quieter);
-      dsp::ProcessBlock(*state, block.data(), frames);
-      dsp::FloatToPcm(block.data(), samples, pcm.data());
-    }
-    const bool written = options.floatOutput ? output->Write(block.data(), frames) : output->Write(pcm.data(), frames);
-    if (!written) {
-      dsp::FreeDsp(*state);
-      return Failure(kExitFailed, output->error());
-    }
-    result.frames += frames;
-    if (progress && result.frames >= nextReport) {
-      progress(result.frames, input->totalFrames());
-      nextReport = result.frames + kBlockFrames * 25;  // about every second of sound
-    }
-  }
+  Stream stream{*input, *output, *state, quieter, options.floatOutput, progress};
+  const bool threads =
+      options.ioThreads == IoThreads::On || (options.ioThreads == IoThreads::Auto && MayUseSeveralProcessors());
+  std::vector<Batch> batches(threads ? kRingBatches : 1);
+  if (!threads || !RenderOnThreads(stream, batches)) RenderInOneThread(stream, batches.front());
   dsp::FreeDsp(*state);
+  // A write fails on a batch read before any later read could fail.
+  if (stream.writeFailed) return Failure(kExitFailed, output->error());
   if (!input->error().empty()) return Failure(kExitBadInput, input->error());
   if (!output->Commit()) return Failure(kExitFailed, output->error());
+  result.frames = stream.frames;
   if (progress) progress(result.frames, result.frames);
   return result;
 }

@@ -27,7 +27,9 @@ struct RenderResult {
   std::uint64_t frames = 0;
 };
 
-// Called now and then with the frames done and the expected total.
+// Called now and then with the frames done and the expected total; from a
+// thread of the rendering's own when reading and writing run on threads
+// (never from two at once).
 using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
 // The file a PROFILE argument names: an existing path as it is, else the
