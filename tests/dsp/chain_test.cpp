@@ -73,6 +73,28 @@ TEST(PcmToFloat, ScalesLittleEndianSamples) {
   EXPECT_EQ(out[0], 32767.0f * kPcmScaleQuieter);
 }
 
+TEST(PcmToFloat, ConvertsEveryValueAsTheFormulaAtAnyLengthAndOffset) {
+  // Every 16-bit value once, from an odd byte offset too, so both the wide
+  // path and the tail meet every value and unaligned loads.
+  std::vector<std::uint8_t> bytes(2 * 65536 + 3);
+  for (std::size_t v = 0; v < 65536; ++v) {
+    bytes[1 + 2 * v] = static_cast<std::uint8_t>(v);
+    bytes[2 + 2 * v] = static_cast<std::uint8_t>(v >> 8);
+  }
+  for (const bool quieter : {false, true}) {
+    const float scale = quieter ? kPcmScaleQuieter : kPcmScale;
+    for (const std::size_t count : {std::size_t{65536}, std::size_t{65535}, std::size_t{13}, std::size_t{7}}) {
+      std::vector<float> out(count + 1, 9.0f);
+      PcmToFloat(bytes.data() + 1, 2 * count + 1, out.data(), quieter);
+      for (std::size_t v = 0; v < count; ++v) {
+        const float expected = static_cast<float>(static_cast<std::int16_t>(static_cast<std::uint16_t>(v))) * scale;
+        ASSERT_EQ(out[v], expected) << v << " of " << count << (quieter ? " quieter" : "");
+      }
+      EXPECT_EQ(out[count], 9.0f) << "wrote past " << count;
+    }
+  }
+}
+
 TEST(NoiseSource, DrawsUniformFifteenBitIntegers) {
   NoiseSource noise;
   std::int32_t low = NoiseSource::kMax, high = 0;
