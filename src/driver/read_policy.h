@@ -1,10 +1,29 @@
 #pragma once
 // Where a reader of the ring is to read next: keeps the delay between the
-// write position and the reader bounded, whatever the reader does.
+// write position and the reader bounded, whatever the reader does, and as
+// small as the writer's bursts and the reader's blocks allow.
 
+#include <algorithm>
 #include <cstdint>
 
+#include "ulx/ring_layout.h"
+
 namespace auralith::ulxd {
+
+// The largest capture burst (bytes written at once) among those that brought
+// the last half to whole second of audio: a few bursts at long graph
+// periods, many at short ones. Bursts count at most kMaxBurstBytes.
+class BurstMemory {
+ public:
+  void Note(uint32_t bytes);
+  uint32_t Largest() const { return current_ > previous_ ? current_ : previous_; }
+
+ private:
+  static constexpr uint32_t kHalfBytes = kSettleWindowBytes / 2;
+  uint32_t current_ = 0;
+  uint32_t previous_ = 0;
+  uint32_t written_ = 0;
+};
 
 class ReadPolicy {
  public:
@@ -14,28 +33,61 @@ class ReadPolicy {
     Underrun,  // the reader overtook the writer: moved back, it reads silence
     Stalled,   // the reader fell too far behind: moved up, old audio skipped
     Settled,   // more cushion than needed for a second: the surplus skipped
+    Resized,   // seen to read in smaller blocks: moved up to the smaller cushion
     Invalid,   // an offset outside the ring or inside a frame
   };
   struct Answer {
     uint32_t offset;
     Verdict verdict;
   };
+  // Exchanges with the same advance before a smaller reader block is believed.
+  static constexpr int kLearnExchanges = 8;
+  // Exchanges closer together than this read at once (a device that takes
+  // several blocks per period): their blocks count as one reader burst.
+  static constexpr uint64_t kClusterGapUsec = 2000;
+  // For callers without a clock: every exchange stands alone.
+  static constexpr uint64_t kNoClock = UINT64_MAX;
 
-  explicit ReadPolicy(uint32_t ringSize) : ringSize_(ringSize) {}
+  // bursts: what the writer's recent bursts were before this reader came.
+  explicit ReadPolicy(uint32_t ringSize, BurstMemory bursts = {}) : ringSize_(ringSize), bursts_(bursts) {}
 
   // The offset the reader is to use next, given the one it reports after a
-  // block and the writer's current offset.
-  Answer Next(uint32_t readOffset, uint32_t writeOffset);
+  // block, the writer's current offset and the time of the exchange.
+  Answer Next(uint32_t readOffset, uint32_t writeOffset, uint64_t nowUsec = kNoClock);
+  // The writer has just written a burst of this many bytes.
+  void NoteBurst(uint32_t bytes) { bursts_.Note(bytes); }
 
   // Bytes written but not yet read at the last answer.
   uint32_t Delay() const { return delay_; }
+  // The reader's block: 40 ms until it is seen to read less per exchange.
+  uint32_t ReaderBlock() const { return block_; }
+  uint32_t Target() const { return TargetDelayBytes(bursts_.Largest(), ReaderBurst()) & ~3u; }
+  // What the reader takes at once: its block, or when its device takes
+  // several blocks at a time, those plus a block of margin.
+  uint32_t ReaderBurst() const {
+    const uint32_t most = std::max(readerBursts_.Largest(), cluster_);
+    return most > block_ ? most + block_ : block_;
+  }
 
  private:
+  Answer Decide(uint32_t readOffset, uint32_t writeOffset);
   Answer Reset(uint32_t writeOffset, Verdict verdict);
+  // Follows the reader's advance since the last answer; true when it showed
+  // a smaller block than assumed so far.
+  bool Learn(uint32_t advance);
+  void NoteRead(uint32_t advance, uint64_t nowUsec);
 
   uint32_t ringSize_;
+  BurstMemory bursts_;
+  BurstMemory readerBursts_;
+  uint32_t cluster_ = 0;  // the reader burst under way
+  uint64_t lastExchangeUsec_ = kNoClock;
   bool aligned_ = false;
-  int windowCount_ = 0;
+  uint32_t lastAnswer_ = 0;
+  uint32_t block_ = kBlockBytes;
+  uint32_t candidate_ = 0;
+  int candidateCount_ = 0;
+  uint32_t windowCount_ = 0;
   uint32_t windowMin_ = 0;
   uint32_t delay_ = 0;
 };
