@@ -333,5 +333,38 @@ TEST_F(UlxdConnections, RepliesAClientDoesNotTakeAreKeptForItDuringTheGraceTime)
   EXPECT_TRUE(daemon.WaitLog("took no replies", 1000)) << daemon.Log();
 }
 
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(UlxdTest, CapturesInSmallFragmentsOnlyWhileAClientReadsInSmallBlocks) {
+  if (!testing::HaveSoundServer()) GTEST_SKIP() << "needs a sound server (PULSE_SERVER is unset or silent)";
+  Ulxd daemon(dir, {"--sink-name", testing::UniqueName("auralith_fragments"), "-v"});
+  ASSERT_TRUE(daemon.WaitLog("fragments of 40.0 ms)")) << daemon.Log();
+  {
+    RawClient client(daemon.SocketPath());
+    ASSERT_TRUE(client.OpenTransport());
+    // A reader of 10 ms blocks, one exchange per block.
+    uint32_t offset = ulx::LoadU32(client.Exchange(0).body.data());
+    for (int i = 0; i < 40; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      auto answer = client.Exchange((offset + 441 * 4) % kRingBytes);
+      ASSERT_TRUE(answer.received);
+      offset = ulx::LoadU32(answer.body.data());
+    }
+    EXPECT_TRUE(daemon.WaitLog("reads in blocks of 441 frames")) << daemon.Log();
+    EXPECT_TRUE(daemon.WaitLog("fragments of 5.0 ms from now on")) << daemon.Log();
+    // The server took the new size on the running stream.
+    EXPECT_TRUE(daemon.WaitLog("gives capture fragments of 5.0 ms")) << daemon.Log();
+  }
+  EXPECT_TRUE(daemon.WaitLog("fragments of 40.0 ms from now on")) << daemon.Log();
+  EXPECT_TRUE(daemon.WaitLog("gives capture fragments of 40.0 ms")) << daemon.Log();
+  const std::string log = daemon.Log();
+  EXPECT_EQ(Occurrences(log, "from now on"), 2u) << log;
+  EXPECT_EQ(Occurrences(log, "did not change the capture fragments"), 0u) << log;
+}
+
 }  // namespace
 }  // namespace auralith::ulxd
