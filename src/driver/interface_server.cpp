@@ -261,9 +261,9 @@ bool InterfaceServer::Serve(Connection& connection) {
     }
     if (!hadTransport && connection.transport) ULXD_INFO("client %u opened the transport", connection.id);
     if (hadTransport && connection.transport->ReaderBlock() != block) {
-      const uint32_t frames = connection.transport->ReaderBlock() / kStreamFrameBytes;
-      ULXD_INFO("client %u reads in blocks of %u frames (%.1f ms)", connection.id, frames,
-                frames * 1000.0 / kStreamRate);
+      const uint32_t learnt = connection.transport->ReaderBlock();
+      ULXD_INFO("client %u reads in blocks of %u frames (%.1f ms)", connection.id, learnt / kStreamFrameBytes,
+                Milliseconds(learnt));
       ReviewFragments();
     }
     NoteVerdict(connection, verdict);
@@ -313,7 +313,8 @@ void InterfaceServer::NoteVerdict(Connection& connection, ReadPolicy::Verdict ve
   if (verdict == ReadPolicy::Verdict::Kept) return;
   if (verdict == ReadPolicy::Verdict::Aligned) {
     // Once per client: not counted against the corrections' log rate.
-    ULXD_INFO("client %u %s", connection.id, VerdictText(verdict));
+    ULXD_INFO("client %u %s (%.1f ms)", connection.id, VerdictText(verdict),
+              Milliseconds(connection.transport->Delay()));
     return;
   }
   double now = Now();
@@ -322,10 +323,11 @@ void InterfaceServer::NoteVerdict(Connection& connection, ReadPolicy::Verdict ve
     return;
   }
   if (connection.quietVerdicts > 0) {
-    ULXD_INFO("client %u %s (and %u more corrections since the last report)", connection.id, VerdictText(verdict),
-              connection.quietVerdicts);
+    ULXD_INFO("client %u %s, now %.1f ms behind (and %u more corrections since the last report)", connection.id,
+              VerdictText(verdict), Milliseconds(connection.transport->Delay()), connection.quietVerdicts);
   } else {
-    ULXD_INFO("client %u %s", connection.id, VerdictText(verdict));
+    ULXD_INFO("client %u %s, now %.1f ms behind", connection.id, VerdictText(verdict),
+              Milliseconds(connection.transport->Delay()));
   }
   connection.lastVerdictLog = now;
   connection.quietVerdicts = 0;

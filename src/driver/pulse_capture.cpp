@@ -29,8 +29,6 @@ pa_buffer_attr CaptureAttributes(uint32_t fragment) {
   return attr;
 }
 
-double Milliseconds(uint32_t bytes) { return bytes / kStreamFrameBytes * 1000.0 / kStreamRate; }
-
 }  // namespace
 
 PulseCapture::PulseCapture(pa_mainloop_api* api, std::string sinkName, std::string description, AudioSink audio,

@@ -31,6 +31,8 @@ class Transport {
   // The writer has just finished a burst of this many bytes.
   void NoteBurst(uint32_t bytes) { policy_.NoteBurst(bytes); }
   uint32_t ReaderBlock() const { return policy_.ReaderBlock(); }
+  // Bytes between the reader and the writer at the last answer.
+  uint32_t Delay() const { return policy_.Delay(); }
   const SharedRing& Ring() const { return *ring_; }
 
   // Answers a position exchange with the next read offset, the volume and,

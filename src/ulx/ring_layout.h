@@ -12,6 +12,8 @@ namespace auralith::ulxd {
 // to read in smaller ones.
 inline constexpr uint32_t kBlockBytes = kStreamRate / 25 * kStreamFrameBytes;
 static_assert(kBlockBytes == 7056);
+// How long a stretch of the ring lasts, for the log.
+constexpr double Milliseconds(uint32_t bytes) { return bytes / kStreamFrameBytes * 1000.0 / kStreamRate; }
 // The smallest reader block the daemon follows: 10 ms (441 frames).
 inline constexpr uint32_t kMinReaderBlockBytes = kStreamRate / 100 * kStreamFrameBytes;
 // Two seconds: room for any reader that keeps up, and a whole number of
