@@ -141,12 +141,13 @@ void InterfaceServer::Feed(const uint8_t* data, size_t bytes) {
 void InterfaceServer::EndBurst() {
   if (burstBytes_ == 0) return;
   const uint32_t largest = bursts_.Largest();
-  bursts_.Note(burstBytes_);
+  const auto nowUsec = uint64_t(Now() * 1e6);
+  bursts_.Note(burstBytes_, nowUsec);
   if (bursts_.Largest() != largest) {
     ULXD_DEBUG("largest recent capture burst: %u frames", bursts_.Largest() / kStreamFrameBytes);
   }
   for (auto& connection : connections_) {
-    if (connection->transport) connection->transport->NoteBurst(burstBytes_);
+    if (connection->transport) connection->transport->NoteBurst(burstBytes_, nowUsec);
   }
   burstBytes_ = 0;
 }

@@ -75,7 +75,7 @@ class InterfaceServer {
   unsigned nextId_ = 1;
   int32_t volume_ = 0;
   bool stopping_ = false;
-  BurstMemory bursts_;
+  BurstMemory bursts_{kCaptureGapUsec};
   uint32_t burstBytes_ = 0;
   CaptureFragments fragments_;
   std::function<void(uint32_t bytes)> fragmentHandler_;

@@ -11,9 +11,14 @@ bool IsReaderBlock(uint32_t bytes) {
 
 }  // namespace
 
-void BurstMemory::Note(uint32_t bytes) {
-  current_ = std::max(current_, std::min(bytes, kMaxBurstBytes) & ~3u);
-  written_ += std::min(bytes, kHalfBytes);
+void BurstMemory::Note(uint32_t bytes, uint64_t nowUsec) {
+  const bool joined =
+      nowUsec != kNoClock && lastUsec_ != kNoClock && nowUsec >= lastUsec_ && nowUsec - lastUsec_ < gapUsec_;
+  lastUsec_ = nowUsec;
+  bytes = std::min(bytes, kMaxBurstBytes);
+  run_ = joined ? std::min(run_ + bytes, kMaxBurstBytes) : bytes;
+  current_ = std::max(current_, run_ & ~3u);
+  written_ += bytes;
   if (written_ < kHalfBytes) return;
   previous_ = current_;
   current_ = 0;
@@ -40,23 +45,12 @@ bool ReadPolicy::Learn(uint32_t advance) {
   return smaller;
 }
 
-void ReadPolicy::NoteRead(uint32_t advance, uint64_t nowUsec) {
-  // More than a block at once is not a read but a reader that went its own way.
-  if (advance > kBlockBytes) advance = 0;
-  const bool together = nowUsec != kNoClock && lastExchangeUsec_ != kNoClock && nowUsec >= lastExchangeUsec_ &&
-                        nowUsec - lastExchangeUsec_ < kClusterGapUsec;
-  lastExchangeUsec_ = nowUsec;
-  if (together) {
-    cluster_ = std::min(cluster_ + advance, kMaxBurstBytes);
-    return;
-  }
-  if (cluster_ > 0) readerBursts_.Note(cluster_);
-  cluster_ = advance;
-}
-
 ReadPolicy::Answer ReadPolicy::Next(uint32_t readOffset, uint32_t writeOffset, uint64_t nowUsec) {
   if (aligned_ && readOffset < ringSize_ && readOffset % 4 == 0) {
-    NoteRead((readOffset + ringSize_ - lastAnswer_) % ringSize_, nowUsec);
+    // More than a block at once is not a read but a reader that went its
+    // own way.
+    const uint32_t advance = (readOffset + ringSize_ - lastAnswer_) % ringSize_;
+    if (advance <= kBlockBytes) readerBursts_.Note(advance, nowUsec);
   }
   Answer answer = Decide(readOffset, writeOffset);
   lastAnswer_ = answer.offset;

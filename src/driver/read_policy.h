@@ -10,20 +10,35 @@
 
 namespace auralith::ulxd {
 
-// The largest capture burst (bytes written at once) among those that brought
-// the last half to whole second of audio: a few bursts at long graph
-// periods, many at short ones. Bursts count at most kMaxBurstBytes.
+// The largest burst (bytes written or read at once) among those of the last
+// half to whole second of audio: a few bursts at long graph periods, many at
+// short ones. Pieces closer together in time than the gap are one burst.
+// Bursts count at most kMaxBurstBytes.
 class BurstMemory {
  public:
-  void Note(uint32_t bytes);
+  // For callers without a clock: every piece stands alone.
+  static constexpr uint64_t kNoClock = UINT64_MAX;
+
+  explicit BurstMemory(uint64_t gapUsec) : gapUsec_(gapUsec) {}
+  void Note(uint32_t bytes, uint64_t nowUsec = kNoClock);
   uint32_t Largest() const { return current_ > previous_ ? current_ : previous_; }
 
  private:
   static constexpr uint32_t kHalfBytes = kSettleWindowBytes / 2;
+  uint64_t gapUsec_;
+  uint64_t lastUsec_ = kNoClock;
+  uint32_t run_ = 0;  // the burst under way
   uint32_t current_ = 0;
   uint32_t previous_ = 0;
   uint32_t written_ = 0;
 };
+
+// The capture's bursts: a server may hand on one period as several
+// fragments right after each other (pipewire-pulse: some 50 us apart).
+inline constexpr uint64_t kCaptureGapUsec = 500;
+// The reader's: a device that takes several blocks per period has them
+// refilled one after the other, well within this.
+inline constexpr uint64_t kReaderGapUsec = 2000;
 
 class ReadPolicy {
  public:
@@ -42,20 +57,18 @@ class ReadPolicy {
   };
   // Exchanges with the same advance before a smaller reader block is believed.
   static constexpr int kLearnExchanges = 8;
-  // Exchanges closer together than this read at once (a device that takes
-  // several blocks per period): their blocks count as one reader burst.
-  static constexpr uint64_t kClusterGapUsec = 2000;
   // For callers without a clock: every exchange stands alone.
-  static constexpr uint64_t kNoClock = UINT64_MAX;
+  static constexpr uint64_t kNoClock = BurstMemory::kNoClock;
 
   // bursts: what the writer's recent bursts were before this reader came.
-  explicit ReadPolicy(uint32_t ringSize, BurstMemory bursts = {}) : ringSize_(ringSize), bursts_(bursts) {}
+  explicit ReadPolicy(uint32_t ringSize, BurstMemory bursts = BurstMemory(kCaptureGapUsec))
+      : ringSize_(ringSize), bursts_(bursts) {}
 
   // The offset the reader is to use next, given the one it reports after a
   // block, the writer's current offset and the time of the exchange.
   Answer Next(uint32_t readOffset, uint32_t writeOffset, uint64_t nowUsec = kNoClock);
-  // The writer has just written a burst of this many bytes.
-  void NoteBurst(uint32_t bytes) { bursts_.Note(bytes); }
+  // The writer has just written this many bytes at once.
+  void NoteBurst(uint32_t bytes, uint64_t nowUsec = kNoClock) { bursts_.Note(bytes, nowUsec); }
 
   // Bytes written but not yet read at the last answer.
   uint32_t Delay() const { return delay_; }
@@ -65,7 +78,7 @@ class ReadPolicy {
   // What the reader takes at once: its block, or when its device takes
   // several blocks at a time, those plus a block of margin.
   uint32_t ReaderBurst() const {
-    const uint32_t most = std::max(readerBursts_.Largest(), cluster_);
+    const uint32_t most = readerBursts_.Largest();
     return most > block_ ? most + block_ : block_;
   }
 
@@ -75,13 +88,10 @@ class ReadPolicy {
   // Follows the reader's advance since the last answer; true when it showed
   // a smaller block than assumed so far.
   bool Learn(uint32_t advance);
-  void NoteRead(uint32_t advance, uint64_t nowUsec);
 
   uint32_t ringSize_;
   BurstMemory bursts_;
-  BurstMemory readerBursts_;
-  uint32_t cluster_ = 0;  // the reader burst under way
-  uint64_t lastExchangeUsec_ = kNoClock;
+  BurstMemory readerBursts_{kReaderGapUsec};
   bool aligned_ = false;
   uint32_t lastAnswer_ = 0;
   uint32_t block_ = kBlockBytes;

@@ -28,8 +28,8 @@ class Transport {
   static std::unique_ptr<Transport> Create(const BurstMemory& bursts, std::string& error);
 
   RingWriter& Writer() { return writer_; }
-  // The writer has just finished a burst of this many bytes.
-  void NoteBurst(uint32_t bytes) { policy_.NoteBurst(bytes); }
+  // The writer has just written this many bytes at once.
+  void NoteBurst(uint32_t bytes, uint64_t nowUsec) { policy_.NoteBurst(bytes, nowUsec); }
   uint32_t ReaderBlock() const { return policy_.ReaderBlock(); }
   // Bytes between the reader and the writer at the last answer.
   uint32_t Delay() const { return policy_.Delay(); }

@@ -72,12 +72,12 @@ TEST(HandleRequest, OpensOneRingPerConnectionAndAnswersExchangesFromIt) {
   std::unique_ptr<Transport> transport;
   ReadPolicy::Verdict verdict;
   std::string error;
-  Reply early = HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 12), transport, BurstMemory{}, 0,
-                              ReadPolicy::kNoClock, verdict, error);
+  Reply early = HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 12), transport, BurstMemory(kCaptureGapUsec),
+                              0, ReadPolicy::kNoClock, verdict, error);
   EXPECT_EQ(early.status, ulx::kNoTransport);
   EXPECT_TRUE(early.body.empty());
 
-  Reply open = HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, BurstMemory{}, 0,
+  Reply open = HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, BurstMemory(kCaptureGapUsec), 0,
                              ReadPolicy::kNoClock, verdict, error);
   ASSERT_EQ(open.status, ulx::kSuccess) << error;
   ASSERT_EQ(open.body.size(), 16u);
@@ -85,13 +85,13 @@ TEST(HandleRequest, OpensOneRingPerConnectionAndAnswersExchangesFromIt) {
   EXPECT_EQ(ulx::LoadU32(open.body.data() + 8), kRingBytes);
   EXPECT_GE(open.fd, 0);
   int fd = open.fd;
-  Reply again = HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, BurstMemory{}, 0,
+  Reply again = HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, BurstMemory(kCaptureGapUsec), 0,
                               ReadPolicy::kNoClock, verdict, error);
   EXPECT_EQ(again.fd, fd);
 
   transport->Writer().Write(nullptr, 3 * kBlockBytes);
-  Reply exchange = HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 12, 0), transport, BurstMemory{}, -393216,
-                                 ReadPolicy::kNoClock, verdict, error);
+  Reply exchange = HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 12, 0), transport,
+                                 BurstMemory(kCaptureGapUsec), -393216, ReadPolicy::kNoClock, verdict, error);
   ASSERT_EQ(exchange.status, ulx::kSuccess);
   ASSERT_EQ(exchange.body.size(), 12u);
   EXPECT_EQ(verdict, ReadPolicy::Verdict::Aligned);
@@ -104,7 +104,7 @@ TEST(HandleRequest, ANewRingLeavesRoomForTheBurstsSeenBeforeItsReaderCame) {
   std::unique_ptr<Transport> transport;
   ReadPolicy::Verdict verdict;
   std::string error;
-  BurstMemory bursts;
+  BurstMemory bursts(kCaptureGapUsec);
   bursts.Note(4096 * 4);
   ASSERT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, bursts, 0, ReadPolicy::kNoClock,
                           verdict, error)
@@ -121,23 +121,23 @@ TEST(HandleRequest, RefusesWrongLengthsAndUnknownCodes) {
   std::unique_ptr<Transport> transport;
   ReadPolicy::Verdict verdict;
   std::string error;
-  EXPECT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 12), transport, BurstMemory{}, 0,
+  EXPECT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 12), transport, BurstMemory(kCaptureGapUsec), 0,
                           ReadPolicy::kNoClock, verdict, error)
                 .status,
             ulx::kBadLength);
   EXPECT_FALSE(transport);
-  ASSERT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, BurstMemory{}, 0,
+  ASSERT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, BurstMemory(kCaptureGapUsec), 0,
                           ReadPolicy::kNoClock, verdict, error)
                 .status,
             ulx::kSuccess);
-  EXPECT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 16), transport, BurstMemory{}, 0,
+  EXPECT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 16), transport, BurstMemory(kCaptureGapUsec), 0,
                           ReadPolicy::kNoClock, verdict, error)
                 .status,
             ulx::kBadLength);
   // Function numbers 0x801 and 0x802 exist on the real driver but are not ours.
   for (uint32_t code : {0x1D2004u, 0x1D2008u, 0u, 0xFFFFFFFFu}) {
-    Reply reply =
-        HandleRequest(MakeRequest(code, 12), transport, BurstMemory{}, 0, ReadPolicy::kNoClock, verdict, error);
+    Reply reply = HandleRequest(MakeRequest(code, 12), transport, BurstMemory(kCaptureGapUsec), 0, ReadPolicy::kNoClock,
+                                verdict, error);
     EXPECT_EQ(reply.status, ulx::kUnknownRequest) << code;
     EXPECT_TRUE(reply.body.empty());
   }

@@ -103,7 +103,7 @@ TEST_F(ReadPolicyTest, FirstExchangeLeavesRoomForTheLargestRecentBurst) {
 }
 
 TEST(BurstMemory, ForgetsBurstsOlderThanASecondAndCapsHugeOnes) {
-  BurstMemory bursts;
+  BurstMemory bursts(kCaptureGapUsec);
   bursts.Note(4096 * 4);
   EXPECT_EQ(bursts.Largest(), 4096u * 4);
   // A second of 256-frame bursts: the 4096-frame one is forgotten.
@@ -114,6 +114,24 @@ TEST(BurstMemory, ForgetsBurstsOlderThanASecondAndCapsHugeOnes) {
   EXPECT_EQ(bursts.Largest(), kMaxBurstBytes);
   bursts.Note(256 * 4);
   EXPECT_EQ(bursts.Largest(), kMaxBurstBytes);
+}
+
+TEST(BurstMemory, JoinsPiecesHandedOnRightAfterEachOther) {
+  // A 4096-frame period handed on as fragments of 1764 frames 50 us apart.
+  BurstMemory bursts(kCaptureGapUsec);
+  uint64_t now = 1000000;
+  for (int period = 0; period < 3; ++period) {
+    for (uint32_t piece : {1764u, 1764u, 568u}) {
+      bursts.Note(piece * 4, now);
+      now += 50;
+    }
+    now += 92800;
+  }
+  EXPECT_EQ(bursts.Largest(), 4096u * 4);
+  // Pieces a period apart stay apart.
+  BurstMemory apart(kCaptureGapUsec);
+  for (int i = 0; i < 10; ++i) apart.Note(256 * 4, 1000000 + uint64_t(i) * 5805);
+  EXPECT_EQ(apart.Largest(), 256u * 4);
 }
 
 TEST_F(ReadPolicyTest, AReaderThatKeepsUpKeepsItsOwnOffset) {
@@ -283,6 +301,7 @@ struct Timeline {
   uint32_t writerPhase = 37;
   uint32_t readerPhase = 11;
   bool informed = true;       // the policy is told of each burst and the time
+  uint32_t pieceFrames = 0;   // a burst is handed on in pieces of this size
   uint64_t stallAtFrame = 0;  // the reader stands still once, here,
   uint32_t stallFrames = 0;   // for this long
 };
@@ -326,8 +345,14 @@ TimelineResult RunTimeline(const Timeline& t, double seconds, double warmup, uin
   while (std::min(nextBurst, nextCycle) < end) {
     if (nextBurst < nextCycle || (nextBurst == nextCycle && random() % 2 == 0)) {
       for (uint32_t i = 0; i < t.burstFrames; ++i) frames[i] = ++written;
-      writer.Write(reinterpret_cast<const uint8_t*>(frames.data()), t.burstFrames * kStreamFrameBytes);
-      if (t.informed) policy.NoteBurst(t.burstFrames * kStreamFrameBytes);
+      const uint32_t piece = t.pieceFrames ? t.pieceFrames : t.burstFrames;
+      for (uint32_t at = 0, n = 0; at < t.burstFrames; at += piece, ++n) {
+        const uint32_t size = std::min(piece, t.burstFrames - at);
+        writer.Write(reinterpret_cast<const uint8_t*>(frames.data() + at), size * kStreamFrameBytes);
+        // 50 us apart, as pipewire-pulse hands on the fragments of a period.
+        const uint64_t nowUsec = nextBurst * 1000000 / kStreamRate + n * 50;
+        if (t.informed) policy.NoteBurst(size * kStreamFrameBytes, nowUsec);
+      }
       ++burstIndex;
       // A late burst does not hold up the ones after it.
       nextBurst = std::max(nextBurst, burstIndex * t.burstFrames + t.writerPhase + late(t.writerLateFrames));
@@ -412,6 +437,7 @@ TEST(ReadPolicyTimeline, OneGraphPeriodDrivingBothSidesPlaysExactly) {
       Timeline t{period, reader, 88, 88};
       t.devicePeriodFrames = period;
       t.writerPhase = t.readerPhase = 0;
+      t.pieceFrames = 1764;  // fragments of the normal block
       SCOPED_TRACE(Describe(t));
       TimelineResult result = RunTimeline(t, 20.0, 1.0, period + reader);
       EXPECT_GT(result.framesRead, 18u * 44100);
