@@ -16,13 +16,13 @@ void BurstMemory::Note(uint32_t bytes, uint64_t nowUsec) {
       nowUsec != kNoClock && lastUsec_ != kNoClock && nowUsec >= lastUsec_ && nowUsec - lastUsec_ < gapUsec_;
   lastUsec_ = nowUsec;
   bytes = std::min(bytes, kMaxBurstBytes);
+  if (!joined && ++bursts_ > kBurstsPerHalf) {
+    previous_ = current_;
+    current_ = 0;
+    bursts_ = 1;
+  }
   run_ = joined ? std::min(run_ + bytes, kMaxBurstBytes) : bytes;
   current_ = std::max(current_, run_ & ~3u);
-  written_ += bytes;
-  if (written_ < kHalfBytes) return;
-  previous_ = current_;
-  current_ = 0;
-  written_ = 0;
 }
 
 ReadPolicy::Answer ReadPolicy::Reset(uint32_t writeOffset, Verdict verdict) {
@@ -76,9 +76,23 @@ ReadPolicy::Answer ReadPolicy::Decide(uint32_t readOffset, uint32_t writeOffset)
     return Reset(writeOffset, Verdict::Underrun);
   }
   const uint32_t burst = bursts_.Largest();
-  // Moving up to the smaller cushion is as safe as a first alignment, once
-  // the writer's bursts are known.
-  if (shrank && burst > 0 && behind > Target()) return Reset(writeOffset, Verdict::Resized);
+  // The smaller cushion is taken once, a few exchanges later: by then the
+  // smaller capture fragments the daemon now asks for have arrived and
+  // count. As when settling, only what the reader never needed meanwhile is
+  // skipped.
+  if (shrank) {
+    resizeIn_ = kLearnExchanges;
+    resizeMin_ = behind;
+  }
+  if (resizeIn_ > 0) {
+    resizeMin_ = std::min(resizeMin_, behind);
+    if (--resizeIn_ == 0 && burst > 0 && resizeMin_ > Target()) {
+      const uint32_t surplus = (resizeMin_ - Target()) & ~3u;
+      windowCount_ = 0;
+      delay_ = behind - surplus;
+      return {(readOffset + surplus) % ringSize_, Verdict::Resized};
+    }
+  }
   if (behind > MaxDelayBytes(burst, ReaderBurst(), block_)) return Reset(writeOffset, Verdict::Stalled);
 
   windowMin_ = windowCount_ == 0 ? behind : std::min(windowMin_, behind);

@@ -10,10 +10,10 @@
 
 namespace auralith::ulxd {
 
-// The largest burst (bytes written or read at once) among those of the last
-// half to whole second of audio: a few bursts at long graph periods, many at
-// short ones. Pieces closer together in time than the gap are one burst.
-// Bursts count at most kMaxBurstBytes.
+// The largest of the last few bursts (bytes written or read at once): the
+// last 4 to 8, so that a change of the server's period or fragments is
+// followed within a few periods. Pieces closer together in time than the gap
+// are one burst. Bursts count at most kMaxBurstBytes.
 class BurstMemory {
  public:
   // For callers without a clock: every piece stands alone.
@@ -24,13 +24,13 @@ class BurstMemory {
   uint32_t Largest() const { return current_ > previous_ ? current_ : previous_; }
 
  private:
-  static constexpr uint32_t kHalfBytes = kSettleWindowBytes / 2;
+  static constexpr int kBurstsPerHalf = 4;
   uint64_t gapUsec_;
   uint64_t lastUsec_ = kNoClock;
   uint32_t run_ = 0;  // the burst under way
   uint32_t current_ = 0;
   uint32_t previous_ = 0;
-  uint32_t written_ = 0;
+  int bursts_ = 0;  // begun in the current half
 };
 
 // The capture's bursts: a server may hand on one period as several
@@ -93,6 +93,9 @@ class ReadPolicy {
   BurstMemory bursts_;
   BurstMemory readerBursts_{kReaderGapUsec};
   bool aligned_ = false;
+  // Exchanges until a reader seen to read in smaller blocks is moved up.
+  int resizeIn_ = 0;
+  uint32_t resizeMin_ = 0;
   uint32_t lastAnswer_ = 0;
   uint32_t block_ = kBlockBytes;
   uint32_t candidate_ = 0;

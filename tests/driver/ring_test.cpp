@@ -102,17 +102,16 @@ TEST_F(ReadPolicyTest, FirstExchangeLeavesRoomForTheLargestRecentBurst) {
   EXPECT_EQ(policy.Delay(), 8192u * 4 + kBlockBytes);
 }
 
-TEST(BurstMemory, ForgetsBurstsOlderThanASecondAndCapsHugeOnes) {
+TEST(BurstMemory, KeepsTheLargestOfTheLastFewBurstsAndCapsHugeOnes) {
   BurstMemory bursts(kCaptureGapUsec);
   bursts.Note(4096 * 4);
+  // Remembered over at least the next three bursts, forgotten after eight.
+  for (int i = 0; i < 3; ++i) bursts.Note(256 * 4);
   EXPECT_EQ(bursts.Largest(), 4096u * 4);
-  // A second of 256-frame bursts: the 4096-frame one is forgotten.
-  for (int i = 0; i < 44100 / 256 + 1; ++i) bursts.Note(256 * 4);
+  for (int i = 0; i < 5; ++i) bursts.Note(256 * 4);
   EXPECT_EQ(bursts.Largest(), 256u * 4);
   // A daemon held up for two seconds hands on a huge chunk once.
   bursts.Note(kRingBytes);
-  EXPECT_EQ(bursts.Largest(), kMaxBurstBytes);
-  bursts.Note(256 * 4);
   EXPECT_EQ(bursts.Largest(), kMaxBurstBytes);
 }
 
@@ -300,8 +299,11 @@ struct Timeline {
   // one side meets a tick of the other; equal for one graph driving both.
   uint32_t writerPhase = 37;
   uint32_t readerPhase = 11;
-  bool informed = true;       // the policy is told of each burst and the time
-  uint32_t pieceFrames = 0;   // a burst is handed on in pieces of this size
+  bool informed = true;      // the policy is told of each burst and the time
+  uint32_t pieceFrames = 0;  // a burst is handed on in pieces of this size
+  // Bursts of this size once the policy has seen the reader's small blocks,
+  // as the daemon then asks for small capture fragments.
+  uint32_t smallBurstFrames = 0;
   uint64_t stallAtFrame = 0;  // the reader stands still once, here,
   uint32_t stallFrames = 0;   // for this long
 };
@@ -328,7 +330,7 @@ TimelineResult RunTimeline(const Timeline& t, double seconds, double warmup, uin
   const uint64_t counted = uint64_t(warmup * kStreamRate);
   const uint32_t period = t.devicePeriodFrames ? t.devicePeriodFrames : t.readerFrames;
   uint64_t nextBurst = t.burstFrames + t.writerPhase + late(t.writerLateFrames);
-  uint64_t burstIndex = 1;
+  uint64_t lastBurst = t.burstFrames;  // when the last burst was due
   uint64_t nextCycle = period + t.readerPhase + late(t.readerLateFrames);
   uint64_t cycleIndex = 1;
   uint64_t played = 0;  // frames the device has taken
@@ -344,18 +346,20 @@ TimelineResult RunTimeline(const Timeline& t, double seconds, double warmup, uin
   // Ties go either way, as they do between two threads.
   while (std::min(nextBurst, nextCycle) < end) {
     if (nextBurst < nextCycle || (nextBurst == nextCycle && random() % 2 == 0)) {
-      for (uint32_t i = 0; i < t.burstFrames; ++i) frames[i] = ++written;
-      const uint32_t piece = t.pieceFrames ? t.pieceFrames : t.burstFrames;
-      for (uint32_t at = 0, n = 0; at < t.burstFrames; at += piece, ++n) {
-        const uint32_t size = std::min(piece, t.burstFrames - at);
+      const uint32_t burst =
+          t.smallBurstFrames && policy.ReaderBlock() < kBlockBytes ? t.smallBurstFrames : t.burstFrames;
+      for (uint32_t i = 0; i < burst; ++i) frames[i] = ++written;
+      const uint32_t piece = t.pieceFrames ? t.pieceFrames : burst;
+      for (uint32_t at = 0, n = 0; at < burst; at += piece, ++n) {
+        const uint32_t size = std::min(piece, burst - at);
         writer.Write(reinterpret_cast<const uint8_t*>(frames.data() + at), size * kStreamFrameBytes);
         // 50 us apart, as pipewire-pulse hands on the fragments of a period.
         const uint64_t nowUsec = nextBurst * 1000000 / kStreamRate + n * 50;
         if (t.informed) policy.NoteBurst(size * kStreamFrameBytes, nowUsec);
       }
-      ++burstIndex;
       // A late burst does not hold up the ones after it.
-      nextBurst = std::max(nextBurst, burstIndex * t.burstFrames + t.writerPhase + late(t.writerLateFrames));
+      lastBurst += burst;
+      nextBurst = std::max(nextBurst, lastBurst + t.writerPhase + late(t.writerLateFrames));
       continue;
     }
     const bool count = nextCycle >= counted;
@@ -450,6 +454,21 @@ TEST(ReadPolicyTimeline, OneGraphPeriodDrivingBothSidesPlaysExactly) {
       EXPECT_LE(result.maxDelay, TargetDelayBytes(period * 4, readerBurst) + period * 4 + readerBurst + 176 * 4);
     }
   }
+}
+
+TEST(ReadPolicyTimeline, ALowLatencyReaderIsMovedUpOnceWhenTheFragmentsShrink) {
+  // It starts against 40 ms fragments, is seen to read 10 ms blocks, the
+  // capture switches to 5 ms fragments: one skip, then exact at about 15 ms.
+  Timeline t{1764, 441, 44, 88};
+  t.smallBurstFrames = 220;
+  t.readerPhase = 8820;  // it comes when the capture has run for 200 ms
+  // Counted once it has been aligned.
+  TimelineResult result = RunTimeline(t, 10.0, 0.25, 3);
+  EXPECT_EQ(result.verdicts, std::vector<Verdict>{Verdict::Resized});
+  EXPECT_EQ(result.silentFrames, 0u);
+  EXPECT_LE(result.skippedFrames, 1764u + 441);
+  EXPECT_EQ(result.readerBlock, 441u * 4);
+  EXPECT_LE(result.meanDelay / 4 / 44.1, 22.0);
 }
 
 TEST(ReadPolicyTimeline, LowLatencyReaderWithSmallFragmentsWaitsAboutABlockAndAFragment) {
