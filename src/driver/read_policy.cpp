@@ -80,20 +80,21 @@ ReadPolicy::Answer ReadPolicy::Decide(uint32_t readOffset, uint32_t writeOffset)
   // smaller capture fragments the daemon now asks for have arrived and
   // count. As when settling, only what the reader never needed meanwhile is
   // skipped.
-  if (shrank) {
-    resizeIn_ = kLearnExchanges;
-    resizeMin_ = behind;
-  }
-  if (resizeIn_ > 0) {
-    resizeMin_ = std::min(resizeMin_, behind);
-    if (--resizeIn_ == 0 && burst > 0 && resizeMin_ > Target()) {
+  if (shrank) resizeIn_ = kLearnExchanges;
+  // Meanwhile the shrinking bursts make a stall of what is only the old
+  // cushion.
+  const bool resizing = resizeIn_ > 0;
+  if (resizing) {
+    // Only the later exchanges count: the larger fragments' bursts are over.
+    resizeMin_ = --resizeIn_ >= kLearnExchanges / 2 ? behind : std::min(resizeMin_, behind);
+    if (resizeIn_ == 0 && burst > 0 && resizeMin_ > Target()) {
       const uint32_t surplus = (resizeMin_ - Target()) & ~3u;
       windowCount_ = 0;
       delay_ = behind - surplus;
       return {(readOffset + surplus) % ringSize_, Verdict::Resized};
     }
   }
-  if (behind > MaxDelayBytes(burst, ReaderBurst(), block_)) return Reset(writeOffset, Verdict::Stalled);
+  if (!resizing && behind > MaxDelayBytes(burst, ReaderBurst(), block_)) return Reset(writeOffset, Verdict::Stalled);
 
   windowMin_ = windowCount_ == 0 ? behind : std::min(windowMin_, behind);
   const uint32_t window = (kSettleWindowBytes + block_ - 1) / block_;
