@@ -3,7 +3,6 @@
 // write position and the reader bounded, whatever the reader does, and as
 // small as the writer's bursts and the reader's blocks allow.
 
-#include <algorithm>
 #include <cstdint>
 
 #include "ulx/ring_layout.h"

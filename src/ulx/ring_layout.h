@@ -50,8 +50,8 @@ constexpr uint32_t SettleDelayBytes(uint32_t burst, uint32_t readerBurst, uint32
 inline constexpr uint32_t kSettleWindowBytes = kStreamRate * kStreamFrameBytes;
 
 // The largest delay any reader is kept at: still audio (not the guard), and
-// well below half the ring, beyond which a reader counts as having overtaken
-// the writer.
+// below half the ring, beyond which a reader counts as having overtaken the
+// writer.
 inline constexpr uint32_t kMaxDelayBytes = MaxDelayBytes(kMaxBurstBytes, kMaxBurstBytes + kBlockBytes, kBlockBytes);
 static_assert(kMaxDelayBytes + kBlockBytes <= kRingBytes - kZeroGuardBytes);
 static_assert(kMaxDelayBytes < kRingBytes / 2);
