@@ -6,11 +6,14 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 
 #include "driver/log.h"
+#include "dsp/stream_format.h"
 #include "ulx/ulx_socket.h"
 
 namespace auralith::ulxd {
@@ -114,6 +117,7 @@ bool InterfaceServer::Listen(const std::string& dir, const std::string& name, st
 }
 
 void InterfaceServer::Shutdown() {
+  stopping_ = true;
   while (!connections_.empty()) Drop(connections_.front().get(), "the daemon is stopping");
   if (listenEvent_) api_->io_free(listenEvent_);
   listenEvent_ = nullptr;
@@ -128,9 +132,34 @@ void InterfaceServer::Shutdown() {
 }
 
 void InterfaceServer::Feed(const uint8_t* data, size_t bytes) {
+  burstBytes_ += uint32_t(std::min<size_t>(bytes, kRingBytes));
   for (auto& connection : connections_) {
     if (connection->transport) connection->transport->Writer().Write(data, bytes);
   }
+}
+
+void InterfaceServer::EndBurst() {
+  if (burstBytes_ == 0) return;
+  const uint32_t largest = bursts_.Largest();
+  const auto nowUsec = uint64_t(Now() * 1e6);
+  bursts_.Note(burstBytes_, nowUsec);
+  if (bursts_.Largest() != largest) {
+    ULXD_DEBUG("largest recent capture burst: %u frames", bursts_.Largest() / kStreamFrameBytes);
+  }
+  for (auto& connection : connections_) {
+    if (connection->transport) connection->transport->NoteBurst(burstBytes_, nowUsec);
+  }
+  burstBytes_ = 0;
+}
+
+void InterfaceServer::ReviewFragments() {
+  if (stopping_) return;
+  std::array<uint32_t, kMaxConnections> blocks{};
+  size_t count = 0;
+  for (auto& connection : connections_) {
+    if (connection->transport) blocks[count++] = connection->transport->ReaderBlock();
+  }
+  if (fragments_.Update(blocks.data(), count) && fragmentHandler_) fragmentHandler_(fragments_.Bytes());
 }
 
 void InterfaceServer::OnAccept(pa_mainloop_api*, pa_io_event*, int, pa_io_event_flags_t, void* self) {
@@ -221,15 +250,23 @@ bool InterfaceServer::Serve(Connection& connection) {
       return false;
     }
     bool hadTransport = connection.transport != nullptr;
+    const uint32_t block = hadTransport ? connection.transport->ReaderBlock() : 0;
     ReadPolicy::Verdict verdict;
     std::string error;
-    Reply reply = HandleRequest(request, connection.transport, volume_, verdict, error);
+    const auto nowUsec = uint64_t(connection.lastRequest * 1e6);
+    Reply reply = HandleRequest(request, connection.transport, bursts_, volume_, nowUsec, verdict, error);
     if (!error.empty()) ULXD_ERROR("client %u: %s", connection.id, error.c_str());
     if (reply.status != ulx::kSuccess) {
       ULXD_DEBUG("client %u: request 0x%X of %u bytes refused with status %u", connection.id, request.code,
                  request.length, reply.status);
     }
     if (!hadTransport && connection.transport) ULXD_INFO("client %u opened the transport", connection.id);
+    if (hadTransport && connection.transport->ReaderBlock() != block) {
+      const uint32_t learnt = connection.transport->ReaderBlock();
+      ULXD_INFO("client %u reads in blocks of %u frames (%.1f ms)", connection.id, learnt / kStreamFrameBytes,
+                Milliseconds(learnt));
+      ReviewFragments();
+    }
     NoteVerdict(connection, verdict);
     if (!Send(connection, reply)) return false;
   }
@@ -277,7 +314,8 @@ void InterfaceServer::NoteVerdict(Connection& connection, ReadPolicy::Verdict ve
   if (verdict == ReadPolicy::Verdict::Kept) return;
   if (verdict == ReadPolicy::Verdict::Aligned) {
     // Once per client: not counted against the corrections' log rate.
-    ULXD_INFO("client %u %s", connection.id, VerdictText(verdict));
+    ULXD_INFO("client %u %s (%.1f ms)", connection.id, VerdictText(verdict),
+              Milliseconds(connection.transport->Delay()));
     return;
   }
   double now = Now();
@@ -286,10 +324,11 @@ void InterfaceServer::NoteVerdict(Connection& connection, ReadPolicy::Verdict ve
     return;
   }
   if (connection.quietVerdicts > 0) {
-    ULXD_INFO("client %u %s (and %u more corrections since the last report)", connection.id, VerdictText(verdict),
-              connection.quietVerdicts);
+    ULXD_INFO("client %u %s, now %.1f ms behind (and %u more corrections since the last report)", connection.id,
+              VerdictText(verdict), Milliseconds(connection.transport->Delay()), connection.quietVerdicts);
   } else {
-    ULXD_INFO("client %u %s", connection.id, VerdictText(verdict));
+    ULXD_INFO("client %u %s, now %.1f ms behind", connection.id, VerdictText(verdict),
+              Milliseconds(connection.transport->Delay()));
   }
   connection.lastVerdictLog = now;
   connection.quietVerdicts = 0;
@@ -304,6 +343,7 @@ void InterfaceServer::Drop(Connection* connection, const char* why) {
   api_->io_free(connection->event);
   ::close(connection->fd);
   connections_.remove_if([connection](const auto& c) { return c.get() == connection; });
+  ReviewFragments();
 }
 
 }  // namespace auralith::ulxd

@@ -5,11 +5,13 @@
 #include <pulse/mainloop-api.h>
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "driver/capture_fragments.h"
 #include "driver/request_reader.h"
 #include "driver/transport.h"
 
@@ -37,6 +39,11 @@ class InterfaceServer {
 
   // Appends audio (zeros when data is null) to the ring of every client.
   void Feed(const uint8_t* data, size_t bytes);
+  // What was fed since the last call arrived at once: the rings' readers
+  // keep their cushions at least that long.
+  void EndBurst();
+  // Told the capture fragment to use whenever the clients' blocks change it.
+  void SetFragmentHandler(std::function<void(uint32_t bytes)> handler) { fragmentHandler_ = std::move(handler); }
   // The volume, in 1/65536 dB, that each exchange reports.
   void SetVolume(int32_t volume) { volume_ = volume; }
   const std::string& Path() const { return path_; }
@@ -57,6 +64,7 @@ class InterfaceServer {
   bool Send(Connection& connection, const Reply& reply);
   void Drop(Connection* connection, const char* why);
   void NoteVerdict(Connection& connection, ReadPolicy::Verdict verdict);
+  void ReviewFragments();
 
   pa_mainloop_api* api_;
   int listenFd_ = -1;
@@ -66,6 +74,11 @@ class InterfaceServer {
   std::list<std::unique_ptr<Connection>> connections_;
   unsigned nextId_ = 1;
   int32_t volume_ = 0;
+  bool stopping_ = false;
+  BurstMemory bursts_{kCaptureGapUsec};
+  uint32_t burstBytes_ = 0;
+  CaptureFragments fragments_;
+  std::function<void(uint32_t bytes)> fragmentHandler_;
 };
 
 }  // namespace auralith::ulxd

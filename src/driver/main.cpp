@@ -108,8 +108,10 @@ int main(int argc, char** argv) {
   pa_signal_new(SIGINT, &OnSignal, &daemon);
   pa_signal_new(SIGHUP, &OnSignal, &daemon);
 
-  ULXD_INFO("ulxd %s: ring of %u bytes (%u ms), readers kept %u to %u bytes behind the writer", AURALITH_VERSION,
-            kRingBytes, kRingBytes / kStreamFrameBytes * 1000 / kStreamRate, kTargetDelayBytes, kMaxDelayBytes);
+  ULXD_INFO(
+      "ulxd %s: ring of %u bytes (%u ms), readers kept the largest capture burst and one of their blocks "
+      "behind the writer (at most %u bytes)",
+      AURALITH_VERSION, kRingBytes, kRingBytes / kStreamFrameBytes * 1000 / kStreamRate, kMaxDelayBytes);
   daemon.server = std::make_unique<InterfaceServer>(api);
   if (!daemon.server->Listen(dir, options->interfaceName, error)) {
     ULXD_ERROR("%s", error.c_str());
@@ -120,17 +122,20 @@ int main(int argc, char** argv) {
   }
   InterfaceServer* server = daemon.server.get();
   auto audio = [server](const uint8_t* data, size_t bytes) { server->Feed(data, bytes); };
+  auto burstEnd = [server] { server->EndBurst(); };
   if (options->TestFeed()) {
     // Nothing else applies the simulated device's volume: the application does.
     server->SetVolume(VolumeUnits(options->volumeDb));
     daemon.feed = std::make_unique<TestFeed>(api, std::move(wav), options->loop, options->toneHz.value_or(0),
-                                             options->toneDbfs, audio);
+                                             options->toneDbfs, audio, burstEnd);
     daemon.feed->Start();
   } else {
     // The monitor carries the audio after the sink's volume and mute, so the
     // user's volume is applied already: the application is told 0 dB.
     server->SetVolume(0);
-    daemon.capture = std::make_unique<PulseCapture>(api, options->sinkName, options->description, audio);
+    daemon.capture = std::make_unique<PulseCapture>(api, options->sinkName, options->description, audio, burstEnd);
+    PulseCapture* capture = daemon.capture.get();
+    server->SetFragmentHandler([capture](uint32_t bytes) { capture->SetFragment(bytes); });
     daemon.capture->Start();
   }
 

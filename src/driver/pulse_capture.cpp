@@ -5,6 +5,7 @@
 #include <pulse/timeval.h>
 #include <unistd.h>
 
+#include "driver/capture_fragments.h"
 #include "driver/log.h"
 #include "driver/sink_arguments.h"
 #include "dsp/stream_format.h"
@@ -13,16 +14,31 @@ namespace auralith::ulxd {
 namespace {
 
 constexpr pa_usec_t kRecheckUsec = 50000;
-// 10 ms capture fragments: without them the server hands over about two
-// seconds at a time.
-constexpr uint32_t kFragmentBytes = kStreamRate / 100 * kStreamFrameBytes;
 
 const pa_sample_spec kSpec{PA_SAMPLE_S16LE, kStreamRate, kStreamChannels};
 
+// The fragment size must be asked for: without it the server hands over
+// about two seconds at a time.
+pa_buffer_attr CaptureAttributes(uint32_t fragment) {
+  pa_buffer_attr attr{};
+  attr.maxlength = UINT32_MAX;
+  attr.tlength = UINT32_MAX;
+  attr.prebuf = UINT32_MAX;
+  attr.minreq = UINT32_MAX;
+  attr.fragsize = fragment;
+  return attr;
+}
+
 }  // namespace
 
-PulseCapture::PulseCapture(pa_mainloop_api* api, std::string sinkName, std::string description, AudioSink audio)
-    : api_(api), sinkName_(std::move(sinkName)), description_(std::move(description)), audio_(std::move(audio)) {}
+PulseCapture::PulseCapture(pa_mainloop_api* api, std::string sinkName, std::string description, AudioSink audio,
+                           BurstEnd burstEnd)
+    : api_(api),
+      sinkName_(std::move(sinkName)),
+      description_(std::move(description)),
+      audio_(std::move(audio)),
+      burstEnd_(std::move(burstEnd)),
+      fragment_(kLargeFragmentBytes) {}
 
 PulseCapture::~PulseCapture() {
   if (retry_) api_->time_free(retry_);
@@ -48,14 +64,17 @@ void PulseCapture::Connect() {
   }
 }
 
+void PulseCapture::DropStream() {
+  if (!stream_) return;
+  pa_stream_set_state_callback(stream_, nullptr, nullptr);
+  pa_stream_set_read_callback(stream_, nullptr, nullptr);
+  pa_stream_disconnect(stream_);
+  pa_stream_unref(stream_);
+  stream_ = nullptr;
+}
+
 void PulseCapture::Disconnect() {
-  if (stream_) {
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    pa_stream_set_read_callback(stream_, nullptr, nullptr);
-    pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
-    stream_ = nullptr;
-  }
+  DropStream();
   if (context_) {
     pa_context_set_state_callback(context_, nullptr, nullptr);
     pa_context_disconnect(context_);
@@ -244,12 +263,8 @@ void PulseCapture::Record(const char* monitor) {
   }
   pa_stream_set_state_callback(stream_, &PulseCapture::OnStreamState, this);
   pa_stream_set_read_callback(stream_, &PulseCapture::OnStreamRead, this);
-  pa_buffer_attr attr{};
-  attr.maxlength = UINT32_MAX;
-  attr.tlength = UINT32_MAX;
-  attr.prebuf = UINT32_MAX;
-  attr.minreq = UINT32_MAX;
-  attr.fragsize = kFragmentBytes;
+  pa_buffer_attr attr = CaptureAttributes(fragment_);
+  streamFragment_ = fragment_;
   auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
   if (pa_stream_connect_record(stream_, monitor, &attr, flags) < 0) OnStreamState(stream_, this);
 }
@@ -258,9 +273,14 @@ void PulseCapture::OnStreamState(pa_stream* stream, void* self) {
   auto* capture = static_cast<PulseCapture*>(self);
   if (stream != capture->stream_) return;
   switch (pa_stream_get_state(stream)) {
-    case PA_STREAM_READY:
-      ULXD_INFO("recording %s into the ring", capture->monitor_.c_str());
+    case PA_STREAM_READY: {
+      const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+      ULXD_INFO("recording %s into the ring (fragments of %.1f ms)", capture->monitor_.c_str(),
+                attr ? Milliseconds(attr->fragsize) : 0.0);
+      // The clients changed their minds while the stream was connecting.
+      if (capture->streamFragment_ != capture->fragment_) capture->ApplyFragment();
       break;
+    }
     case PA_STREAM_FAILED:
     case PA_STREAM_TERMINATED:
       if (pa_context_get_state(capture->context_) != PA_CONTEXT_READY) break;
@@ -282,12 +302,48 @@ void PulseCapture::OnStreamRead(pa_stream* stream, size_t, void* self) {
   auto* capture = static_cast<PulseCapture*>(self);
   const void* data = nullptr;
   size_t bytes = 0;
+  // Everything readable now is one burst, however many pieces it comes in.
   while (pa_stream_readable_size(stream) > 0) {
-    if (pa_stream_peek(stream, &data, &bytes) < 0) return;
-    if (bytes == 0) return;
+    if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) break;
     capture->audio_(static_cast<const uint8_t*>(data), bytes);
     pa_stream_drop(stream);
   }
+  capture->burstEnd_();
+}
+
+void PulseCapture::SetFragment(uint32_t bytes) {
+  if (bytes == fragment_) return;
+  fragment_ = bytes;
+  ULXD_INFO("capturing in fragments of %.1f ms from now on (%s)", Milliseconds(bytes),
+            bytes < kLargeFragmentBytes ? "a client reads in small blocks" : "no client reads in small blocks");
+  if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY) ApplyFragment();
+}
+
+void PulseCapture::ApplyFragment() {
+  pa_buffer_attr attr = CaptureAttributes(fragment_);
+  streamFragment_ = fragment_;
+  pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, &PulseCapture::OnFragmentSet, this);
+  if (op) {
+    pa_operation_unref(op);
+  } else {
+    OnFragmentSet(stream_, 0, this);
+  }
+}
+
+void PulseCapture::OnFragmentSet(pa_stream* stream, int success, void* self) {
+  auto* capture = static_cast<PulseCapture*>(self);
+  if (stream != capture->stream_ || capture->stopping_) return;
+  if (success) {
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    ULXD_DEBUG("the sound server gives capture fragments of %.1f ms", attr ? Milliseconds(attr->fragsize) : 0.0);
+    return;
+  }
+  // A server that cannot change a stream's fragments gets a new stream: a
+  // moment of the sink's audio is lost, once per switch.
+  ULXD_WARN("the sound server did not change the capture fragments (%s); capturing anew",
+            pa_strerror(pa_context_errno(capture->context_)));
+  capture->DropStream();
+  capture->Record(capture->monitor_.c_str());
 }
 
 void PulseCapture::Stop(std::function<void()> done) {

@@ -21,13 +21,18 @@ class PulseCapture {
  public:
   // Receives the recorded audio; data is null for a gap of that many bytes.
   using AudioSink = std::function<void(const uint8_t* data, size_t bytes)>;
+  // Runs after the audio that arrived at once (a burst) has been handed on.
+  using BurstEnd = std::function<void()>;
 
-  PulseCapture(pa_mainloop_api* api, std::string sinkName, std::string description, AudioSink audio);
+  PulseCapture(pa_mainloop_api* api, std::string sinkName, std::string description, AudioSink audio, BurstEnd burstEnd);
   ~PulseCapture();
   PulseCapture(const PulseCapture&) = delete;
   PulseCapture& operator=(const PulseCapture&) = delete;
 
   void Start();
+  // Captures in fragments of this many bytes from now on (kLargeFragmentBytes
+  // at first).
+  void SetFragment(uint32_t bytes);
   // Removes the sink and leaves the server; done runs once that is over.
   void Stop(std::function<void()> done);
 
@@ -38,6 +43,7 @@ class PulseCapture {
   static void OnSink(pa_context* context, const pa_sink_info* info, int eol, void* self);
   static void OnStreamState(pa_stream* stream, void* self);
   static void OnStreamRead(pa_stream* stream, size_t bytes, void* self);
+  static void OnFragmentSet(pa_stream* stream, int success, void* self);
   static void OnUnloaded(pa_context* context, int success, void* self);
   static void OnEvent(pa_context* context, pa_subscription_event_type_t type, uint32_t index, void* self);
   static void OnSinkChanged(pa_context* context, const pa_sink_info* info, int eol, void* self);
@@ -48,6 +54,8 @@ class PulseCapture {
   void Disconnect();
   void LoadSink();
   void Record(const char* monitor);
+  void ApplyFragment();
+  void DropStream();
   static constexpr pa_usec_t kRetryUsec = 1000000;
   void RetryLater(bool reconnect, pa_usec_t delay = kRetryUsec);
   std::string ModuleArguments() const;
@@ -57,6 +65,9 @@ class PulseCapture {
   std::string sinkName_;
   std::string description_;
   AudioSink audio_;
+  BurstEnd burstEnd_;
+  uint32_t fragment_;
+  uint32_t streamFragment_ = 0;  // what the stream was last asked for
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
   pa_time_event* retry_ = nullptr;

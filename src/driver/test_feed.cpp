@@ -41,13 +41,14 @@ std::vector<int16_t> TestFeed::ToneFrames(double hz, double dbfs, uint64_t first
 }
 
 TestFeed::TestFeed(pa_mainloop_api* api, std::vector<int16_t> stereo, bool loop, double toneHz, double toneDbfs,
-                   AudioSink audio)
+                   AudioSink audio, BurstEnd burstEnd)
     : api_(api),
       stereo_(std::move(stereo)),
       loop_(loop),
       toneHz_(toneHz),
       toneDbfs_(toneDbfs),
-      audio_(std::move(audio)) {}
+      audio_(std::move(audio)),
+      burstEnd_(std::move(burstEnd)) {}
 
 TestFeed::~TestFeed() {
   if (tick_) api_->time_free(tick_);
@@ -69,7 +70,10 @@ void TestFeed::OnTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, v
   auto* feed = static_cast<TestFeed*>(self);
   auto due = uint64_t((MonotonicSeconds() - feed->startSeconds_) * double(kRate));
   if (due > feed->produced_ + kMaxCatchUpFrames) feed->produced_ = due - kMaxCatchUpFrames;
-  if (due > feed->produced_) feed->Produce(due - feed->produced_);
+  if (due > feed->produced_) {
+    feed->Produce(due - feed->produced_);
+    feed->burstEnd_();
+  }
   timeval when{};
   pa_timeval_add(pa_gettimeofday(&when), kTickUsec);
   feed->api_->time_restart(feed->tick_, &when);

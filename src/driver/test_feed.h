@@ -13,6 +13,8 @@ namespace auralith::ulxd {
 class TestFeed {
  public:
   using AudioSink = std::function<void(const uint8_t* data, size_t bytes)>;
+  // Runs after each tick's audio: the feed's bursts.
+  using BurstEnd = std::function<void()>;
 
   // A sine tone of hz at dbfs on both channels, without end.
   static std::vector<int16_t> ToneFrames(double hz, double dbfs, uint64_t firstFrame, size_t frames);
@@ -20,7 +22,7 @@ class TestFeed {
   // Plays stereo (interleaved) once, then silence, or over and over with loop;
   // an empty stereo plays the tone.
   TestFeed(pa_mainloop_api* api, std::vector<int16_t> stereo, bool loop, double toneHz, double toneDbfs,
-           AudioSink audio);
+           AudioSink audio, BurstEnd burstEnd);
   ~TestFeed();
   TestFeed(const TestFeed&) = delete;
   TestFeed& operator=(const TestFeed&) = delete;
@@ -37,6 +39,7 @@ class TestFeed {
   double toneHz_;
   double toneDbfs_;
   AudioSink audio_;
+  BurstEnd burstEnd_;
   pa_time_event* tick_ = nullptr;
   double startSeconds_ = 0;
   uint64_t produced_ = 0;

@@ -23,18 +23,25 @@ struct Reply {
 
 class Transport {
  public:
-  static std::unique_ptr<Transport> Create(std::string& error);
+  // bursts: the writer's recent bursts, so the first exchange already
+  // leaves room for them.
+  static std::unique_ptr<Transport> Create(const BurstMemory& bursts, std::string& error);
 
   RingWriter& Writer() { return writer_; }
+  // The writer has just written this many bytes at once.
+  void NoteBurst(uint32_t bytes, uint64_t nowUsec) { policy_.NoteBurst(bytes, nowUsec); }
+  uint32_t ReaderBlock() const { return policy_.ReaderBlock(); }
+  // Bytes between the reader and the writer at the last answer.
+  uint32_t Delay() const { return policy_.Delay(); }
   const SharedRing& Ring() const { return *ring_; }
 
   // Answers a position exchange with the next read offset, the volume and,
   // as the spare value, the bytes between that offset and the writer.
-  Reply Exchange(const Request& request, int32_t volume, ReadPolicy::Verdict& verdict);
+  Reply Exchange(const Request& request, int32_t volume, uint64_t nowUsec, ReadPolicy::Verdict& verdict);
   Reply Describe() const;
 
  private:
-  explicit Transport(std::unique_ptr<SharedRing> ring);
+  Transport(std::unique_ptr<SharedRing> ring, const BurstMemory& bursts);
 
   std::unique_ptr<SharedRing> ring_;
   RingWriter writer_;
@@ -42,9 +49,11 @@ class Transport {
 };
 
 // Answers one request of a connection; creates the connection's transport on
-// IOCTL_VT_OPEN_TRANSPORT (a second one gets the same ring).
-Reply HandleRequest(const Request& request, std::unique_ptr<Transport>& transport, int32_t volume,
-                    ReadPolicy::Verdict& verdict, std::string& error);
+// IOCTL_VT_OPEN_TRANSPORT (a second one gets the same ring), its reader
+// cushion sized for the writer's recent bursts. nowUsec: the time of the
+// request on a monotonic clock.
+Reply HandleRequest(const Request& request, std::unique_ptr<Transport>& transport, const BurstMemory& bursts,
+                    int32_t volume, uint64_t nowUsec, ReadPolicy::Verdict& verdict, std::string& error);
 
 const char* VerdictText(ReadPolicy::Verdict verdict);
 

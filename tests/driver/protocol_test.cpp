@@ -72,45 +72,72 @@ TEST(HandleRequest, OpensOneRingPerConnectionAndAnswersExchangesFromIt) {
   std::unique_ptr<Transport> transport;
   ReadPolicy::Verdict verdict;
   std::string error;
-  Reply early = HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 12), transport, 0, verdict, error);
+  Reply early = HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 12), transport, BurstMemory(kCaptureGapUsec),
+                              0, ReadPolicy::kNoClock, verdict, error);
   EXPECT_EQ(early.status, ulx::kNoTransport);
   EXPECT_TRUE(early.body.empty());
 
-  Reply open = HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, 0, verdict, error);
+  Reply open = HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, BurstMemory(kCaptureGapUsec), 0,
+                             ReadPolicy::kNoClock, verdict, error);
   ASSERT_EQ(open.status, ulx::kSuccess) << error;
   ASSERT_EQ(open.body.size(), 16u);
   EXPECT_EQ(ulx::LoadU64(open.body.data()), 0u);
   EXPECT_EQ(ulx::LoadU32(open.body.data() + 8), kRingBytes);
   EXPECT_GE(open.fd, 0);
   int fd = open.fd;
-  Reply again = HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, 0, verdict, error);
+  Reply again = HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, BurstMemory(kCaptureGapUsec), 0,
+                              ReadPolicy::kNoClock, verdict, error);
   EXPECT_EQ(again.fd, fd);
 
   transport->Writer().Write(nullptr, 3 * kBlockBytes);
-  Reply exchange =
-      HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 12, 0), transport, -393216, verdict, error);
+  Reply exchange = HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 12, 0), transport,
+                                 BurstMemory(kCaptureGapUsec), -393216, ReadPolicy::kNoClock, verdict, error);
   ASSERT_EQ(exchange.status, ulx::kSuccess);
   ASSERT_EQ(exchange.body.size(), 12u);
   EXPECT_EQ(verdict, ReadPolicy::Verdict::Aligned);
   EXPECT_EQ(ulx::LoadU32(exchange.body.data()), 2 * kBlockBytes);
   EXPECT_EQ(int32_t(ulx::LoadU32(exchange.body.data() + 4)), -393216);
-  EXPECT_EQ(ulx::LoadU32(exchange.body.data() + 8), kTargetDelayBytes);
+  EXPECT_EQ(ulx::LoadU32(exchange.body.data() + 8), kBlockBytes);
+}
+
+TEST(HandleRequest, ANewRingLeavesRoomForTheBurstsSeenBeforeItsReaderCame) {
+  std::unique_ptr<Transport> transport;
+  ReadPolicy::Verdict verdict;
+  std::string error;
+  BurstMemory bursts(kCaptureGapUsec);
+  bursts.Note(4096 * 4);
+  ASSERT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, bursts, 0, ReadPolicy::kNoClock,
+                          verdict, error)
+                .status,
+            ulx::kSuccess);
+  transport->Writer().Write(nullptr, 10 * kBlockBytes);
+  Reply exchange = HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 12), transport, bursts, 0,
+                                 ReadPolicy::kNoClock, verdict, error);
+  EXPECT_EQ(verdict, ReadPolicy::Verdict::Aligned);
+  EXPECT_EQ(ulx::LoadU32(exchange.body.data() + 8), 4096u * 4 + kBlockBytes);
 }
 
 TEST(HandleRequest, RefusesWrongLengthsAndUnknownCodes) {
   std::unique_ptr<Transport> transport;
   ReadPolicy::Verdict verdict;
   std::string error;
-  EXPECT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 12), transport, 0, verdict, error).status,
+  EXPECT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 12), transport, BurstMemory(kCaptureGapUsec), 0,
+                          ReadPolicy::kNoClock, verdict, error)
+                .status,
             ulx::kBadLength);
   EXPECT_FALSE(transport);
-  ASSERT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, 0, verdict, error).status,
+  ASSERT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_OPEN_TRANSPORT, 16), transport, BurstMemory(kCaptureGapUsec), 0,
+                          ReadPolicy::kNoClock, verdict, error)
+                .status,
             ulx::kSuccess);
-  EXPECT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 16), transport, 0, verdict, error).status,
+  EXPECT_EQ(HandleRequest(MakeRequest(ulx::IOCTL_VT_EXCHANGE_POSITION, 16), transport, BurstMemory(kCaptureGapUsec), 0,
+                          ReadPolicy::kNoClock, verdict, error)
+                .status,
             ulx::kBadLength);
   // Function numbers 0x801 and 0x802 exist on the real driver but are not ours.
   for (uint32_t code : {0x1D2004u, 0x1D2008u, 0u, 0xFFFFFFFFu}) {
-    Reply reply = HandleRequest(MakeRequest(code, 12), transport, 0, verdict, error);
+    Reply reply = HandleRequest(MakeRequest(code, 12), transport, BurstMemory(kCaptureGapUsec), 0, ReadPolicy::kNoClock,
+                                verdict, error);
     EXPECT_EQ(reply.status, ulx::kUnknownRequest) << code;
     EXPECT_TRUE(reply.body.empty());
   }

@@ -143,13 +143,17 @@ TEST_F(UlxdTest, OffersAnInterfaceWhoseRingFillsWithTheFeedInRealTime) {
   ASSERT_TRUE(first.received);
   ASSERT_EQ(first.status, 0u);
   uint32_t offset = ulx::LoadU32(first.body.data());
-  // Roughly 300 ms written (13230 frames), the reader one block behind it.
-  uint32_t written = (offset + kTargetDelayBytes) % kRingBytes;
+  // Roughly 300 ms written (13230 frames), the reader a feed tick (10 ms)
+  // and a block behind it.
+  const uint32_t delay = ulx::LoadU32(first.body.data() + 8);
+  EXPECT_GE(delay, kBlockBytes + 441 * 4);
+  EXPECT_LT(delay, kBlockBytes + 4 * 441 * 4);
+  uint32_t written = (offset + delay) % kRingBytes;
   EXPECT_GT(written, 200u * 176u);
   EXPECT_LT(written, 800u * 176u);
   EXPECT_EQ(ulx::LoadU32(first.body.data() + 4), 0u);  // no volume asked for
   int16_t peak = 0;
-  for (uint32_t i = offset; i < offset + kTargetDelayBytes; i += 2) {
+  for (uint32_t i = offset; i < offset + delay; i += 2) {
     int16_t s;
     std::memcpy(&s, client.Ring() + i % kRingBytes, 2);
     peak = std::max<int16_t>(peak, s);
@@ -217,7 +221,8 @@ TEST_F(UlxdTest, GivesEachClientItsOwnRingFedWithTheSameAudio) {
   ASSERT_TRUE(b.OpenTransport());
   EXPECT_NE(a.Ring(), b.Ring());
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  uint32_t at = (ulx::LoadU32(a.Exchange(0).body.data()) + kTargetDelayBytes) % kRingBytes;  // the writer
+  auto first = a.Exchange(0);
+  uint32_t at = (ulx::LoadU32(first.body.data()) + ulx::LoadU32(first.body.data() + 8)) % kRingBytes;  // the writer
   // Reading (and zeroing) a's ring leaves b's untouched.
   std::memset(const_cast<uint8_t*>(a.Ring()), 0, a.RingSize());
   bool bHasAudio = false;
@@ -326,6 +331,39 @@ TEST_F(UlxdConnections, RepliesAClientDoesNotTakeAreKeptForItDuringTheGraceTime)
   flood(gone);
   std::this_thread::sleep_for(std::chrono::milliseconds(int(InterfaceServer::kReplyGraceSeconds * 1000) + 1000));
   EXPECT_TRUE(daemon.WaitLog("took no replies", 1000)) << daemon.Log();
+}
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(UlxdTest, CapturesInSmallFragmentsOnlyWhileAClientReadsInSmallBlocks) {
+  if (!testing::HaveSoundServer()) GTEST_SKIP() << "needs a sound server (PULSE_SERVER is unset or silent)";
+  Ulxd daemon(dir, {"--sink-name", testing::UniqueName("auralith_fragments"), "-v"});
+  ASSERT_TRUE(daemon.WaitLog("fragments of 40.0 ms)")) << daemon.Log();
+  {
+    RawClient client(daemon.SocketPath());
+    ASSERT_TRUE(client.OpenTransport());
+    // A reader of 10 ms blocks, one exchange per block.
+    uint32_t offset = ulx::LoadU32(client.Exchange(0).body.data());
+    for (int i = 0; i < 40; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      auto answer = client.Exchange((offset + 441 * 4) % kRingBytes);
+      ASSERT_TRUE(answer.received);
+      offset = ulx::LoadU32(answer.body.data());
+    }
+    EXPECT_TRUE(daemon.WaitLog("reads in blocks of 441 frames")) << daemon.Log();
+    EXPECT_TRUE(daemon.WaitLog("fragments of 5.0 ms from now on")) << daemon.Log();
+    // The server took the new size on the running stream.
+    EXPECT_TRUE(daemon.WaitLog("gives capture fragments of 5.0 ms")) << daemon.Log();
+  }
+  EXPECT_TRUE(daemon.WaitLog("fragments of 40.0 ms from now on")) << daemon.Log();
+  EXPECT_TRUE(daemon.WaitLog("gives capture fragments of 40.0 ms")) << daemon.Log();
+  const std::string log = daemon.Log();
+  EXPECT_EQ(Occurrences(log, "from now on"), 2u) << log;
+  EXPECT_EQ(Occurrences(log, "did not change the capture fragments"), 0u) << log;
 }
 
 }  // namespace
