@@ -1,5 +1,7 @@
 #include "driver/capture_fragments.h"
 
+#include <cstring>
+
 namespace auralith::ulxd {
 
 bool CaptureFragments::Update(const uint32_t* readerBlocks, size_t count) {
@@ -9,6 +11,12 @@ bool CaptureFragments::Update(const uint32_t* readerBlocks, size_t count) {
   if (bytes == bytes_) return false;
   bytes_ = bytes;
   return true;
+}
+
+bool RunsAGraph(const char* serverName) { return serverName && std::strstr(serverName, "PipeWire"); }
+
+uint32_t FragmentForServer(uint32_t wanted, bool graphServer) {
+  return wanted == kLargeFragmentBytes && !graphServer ? kPlainServerFragmentBytes : wanted;
 }
 
 }  // namespace auralith::ulxd

@@ -3,7 +3,9 @@
 // application normally reads: a sound server that sizes its graph period
 // after its clients then keeps long periods, which do not glitch on a busy
 // machine. 5 ms while some client reads in smaller blocks, so the writer's
-// bursts stay as small as that client's cushion.
+// bursts stay as small as that client's cushion. A plain PulseAudio server
+// has no graph to pull down, so there the normal size stays at 10 ms, which
+// keeps the normal mode's delay where it was.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +16,13 @@ namespace auralith::ulxd {
 
 inline constexpr uint32_t kLargeFragmentBytes = kBlockBytes;
 inline constexpr uint32_t kSmallFragmentBytes = 220 * kStreamFrameBytes;
+inline constexpr uint32_t kPlainServerFragmentBytes = kStreamRate / 100 * kStreamFrameBytes;
+
+// True for a server that runs its clients in one graph (PipeWire, from the
+// name its Pulse server reports).
+bool RunsAGraph(const char* serverName);
+// The fragment to ask the server for when the clients want `wanted`.
+uint32_t FragmentForServer(uint32_t wanted, bool graphServer);
 
 class CaptureFragments {
  public:

@@ -124,6 +124,11 @@ void PulseCapture::OnContextState(pa_context* context, void* self) {
       if (pa_operation* sub = pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_SINK, nullptr, nullptr)) {
         pa_operation_unref(sub);
       }
+      // Replies come in order: the server's kind is known before the
+      // capture starts.
+      if (pa_operation* info = pa_context_get_server_info(context, &PulseCapture::OnServerInfo, self)) {
+        pa_operation_unref(info);
+      }
       // First clear away a sink of ours that a crashed daemon left behind.
       pa_operation* op = pa_context_get_module_info_list(context, &PulseCapture::OnModule, self);
       if (op) pa_operation_unref(op);
@@ -143,6 +148,14 @@ void PulseCapture::OnContextState(pa_context* context, void* self) {
     default:
       break;
   }
+}
+
+void PulseCapture::OnServerInfo(pa_context* context, const pa_server_info* info, void* self) {
+  auto* capture = static_cast<PulseCapture*>(self);
+  if (context != capture->context_ || !info) return;
+  capture->graphServer_ = RunsAGraph(info->server_name);
+  ULXD_DEBUG("%s %s: normal capture fragments of %.1f ms", info->server_name, info->server_version,
+             Milliseconds(FragmentForServer(kLargeFragmentBytes, capture->graphServer_)));
 }
 
 void PulseCapture::OnModule(pa_context* context, const pa_module_info* info, int eol, void* self) {
@@ -263,7 +276,7 @@ void PulseCapture::Record(const char* monitor) {
   }
   pa_stream_set_state_callback(stream_, &PulseCapture::OnStreamState, this);
   pa_stream_set_read_callback(stream_, &PulseCapture::OnStreamRead, this);
-  pa_buffer_attr attr = CaptureAttributes(fragment_);
+  pa_buffer_attr attr = CaptureAttributes(FragmentForServer(fragment_, graphServer_));
   streamFragment_ = fragment_;
   auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
   if (pa_stream_connect_record(stream_, monitor, &attr, flags) < 0) OnStreamState(stream_, this);
@@ -314,13 +327,13 @@ void PulseCapture::OnStreamRead(pa_stream* stream, size_t, void* self) {
 void PulseCapture::SetFragment(uint32_t bytes) {
   if (bytes == fragment_) return;
   fragment_ = bytes;
-  ULXD_INFO("capturing in fragments of %.1f ms from now on (%s)", Milliseconds(bytes),
+  ULXD_INFO("capturing in fragments of %.1f ms from now on (%s)", Milliseconds(FragmentForServer(bytes, graphServer_)),
             bytes < kLargeFragmentBytes ? "a client reads in small blocks" : "no client reads in small blocks");
   if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY) ApplyFragment();
 }
 
 void PulseCapture::ApplyFragment() {
-  pa_buffer_attr attr = CaptureAttributes(fragment_);
+  pa_buffer_attr attr = CaptureAttributes(FragmentForServer(fragment_, graphServer_));
   streamFragment_ = fragment_;
   pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, &PulseCapture::OnFragmentSet, this);
   if (op) {

@@ -38,6 +38,7 @@ class PulseCapture {
 
  private:
   static void OnContextState(pa_context* context, void* self);
+  static void OnServerInfo(pa_context* context, const pa_server_info* info, void* self);
   static void OnModule(pa_context* context, const pa_module_info* info, int eol, void* self);
   static void OnLoaded(pa_context* context, uint32_t index, void* self);
   static void OnSink(pa_context* context, const pa_sink_info* info, int eol, void* self);
@@ -68,6 +69,7 @@ class PulseCapture {
   BurstEnd burstEnd_;
   uint32_t fragment_;
   uint32_t streamFragment_ = 0;  // what the stream was last asked for
+  bool graphServer_ = true;      // until the server has said what it is
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
   pa_time_event* retry_ = nullptr;

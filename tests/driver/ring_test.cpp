@@ -528,5 +528,15 @@ TEST(CaptureFragments, SmallWhileAnyClientReadsInSmallBlocks) {
   EXPECT_FALSE(fragments.Update(nullptr, 0));
 }
 
+TEST(CaptureFragments, PlainPulseAudioKeepsTenMillisecondsNormally) {
+  EXPECT_TRUE(RunsAGraph("PulseAudio (on PipeWire 0.3.65)"));
+  EXPECT_FALSE(RunsAGraph("pulseaudio"));
+  EXPECT_FALSE(RunsAGraph(nullptr));
+  EXPECT_EQ(FragmentForServer(kLargeFragmentBytes, true), kLargeFragmentBytes);
+  EXPECT_EQ(FragmentForServer(kLargeFragmentBytes, false), 441u * 4);
+  EXPECT_EQ(FragmentForServer(kSmallFragmentBytes, false), kSmallFragmentBytes);
+  EXPECT_EQ(FragmentForServer(kSmallFragmentBytes, true), kSmallFragmentBytes);
+}
+
 }  // namespace
 }  // namespace auralith::ulxd
