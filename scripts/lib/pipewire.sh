@@ -8,9 +8,9 @@
 # machine a late wake-up longer than one period drops or inserts a period, and
 # a client asking for 10 ms would otherwise pull the graph down to 256 frames.
 # pipewire_start exports PULSE_SERVER (and private PULSE_RUNTIME_PATH and
-# PULSE_STATE_PATH) for the clients and PIPEWIRE_PRIVATE_DIR, so a script it
-# runs can restart wireplumber; pipewire_stop ends every process of the
-# stack and gives the previous values back.
+# PULSE_STATE_PATH) for the clients and PIPEWIRE_PRIVATE_DIR (WirePlumber's
+# memory is in its state/wireplumber); pipewire_stop ends every process of
+# the stack and gives the previous values back.
 
 PIPEWIRE_PRIVATE_DIR="${PIPEWIRE_PRIVATE_DIR:-}"
 # The processes, in the order they end in: DIR/pids/ORDER-NAME holds a pid.
@@ -147,12 +147,6 @@ pipewire_start() {
   echo "pipewire_start: the private PipeWire did not offer the sinks ${names[*]} within 10 s (see $dir/*.log)" >&2
   pipewire_stop
   return 1
-}
-
-# Restarts wireplumber alone, as a session manager restart or an update does.
-pipewire_restart_wireplumber() {
-  pipewire_end "$(cat "$PIPEWIRE_PRIVATE_DIR/pids/2-wireplumber")"
-  pipewire_spawn 2 wireplumber
 }
 
 # Ends process $1: SIGTERM, then SIGKILL after 5 s.

@@ -174,4 +174,33 @@ stop_engine
 check "and restores the virtual device's neighbour at its shutdown" default_is headphones
 pactl set-default-sink "$original_default"
 
+# --- On PipeWire: the session manager keeps the takeover ---------------------
+# WirePlumber remembers the default itself and places streams by its own
+# rules: neither the default nor the engine's stream may move back a few
+# seconds later, and its memory (what it restores at the next start) holds
+# the real device again once the engine has ended.
+if pactl info | grep -q "on PipeWire"; then
+  write_settings isProcessingKey=1 modeKey=2 musicKey=1
+  start_engine "$work/engine5.log"
+  sox -n -r 44100 -c 2 -b 16 "$work/long.wav" synth 4 sine 700 gain -10
+  record speakers "$work/session.raw"
+  timeout 20 paplay "$work/long.wav" &
+  play_pid=$!
+  sleep 3
+  check "3 s later the virtual device is still the default" default_is auralith
+  check "and the engine still plays on the speakers" [ "$(engine_sink)" = speakers ]
+  wait "$play_pid"
+  sleep 0.5
+  stop_record
+  got=$(nonzero_seconds "$work/session.raw")
+  echo "sound on the speakers meanwhile: $got s of 4"
+  check "the sound reached the speakers all along" at_least "$got" 3.9
+  check "the engine ends cleanly" stop_engine
+  check "and the default is given back" default_is speakers
+  if [ -n "${PIPEWIRE_PRIVATE_DIR:-}" ]; then
+    remembered() { grep -qx "default.configured.audio.sink=$1" "$PIPEWIRE_PRIVATE_DIR/state/wireplumber/default-nodes"; }
+    check "WirePlumber remembers the speakers as the default" wait_for 3 remembered speakers
+  fi
+fi
+
 finish
