@@ -115,17 +115,21 @@ pipewire_start() {
   } > "$dir/config/pipewire/pipewire-pulse.conf.d/auralith-test.conf"
 
   # WirePlumber does not run without a session bus; a private one keeps the
-  # stack off whatever bus the machine has.
-  local bus_pid
-  if ! bus_pid="$(dbus-daemon --session --address="unix:path=$dir/bus" --nopidfile --fork --print-pid=1 \
-                  2>"$dir/dbus.log")" || [ -z "$bus_pid" ]; then
+  # stack off whatever bus the machine has. Not forked off, so that it stays
+  # in the caller's process group and goes with it.
+  dbus-daemon --session --address="unix:path=$dir/bus" --nopidfile --nofork >"$dir/dbus.log" 2>&1 &
+  echo $! > "$dir/pids/4-dbus-daemon"
+  local i
+  for i in $(seq 1 50); do
+    [ -S "$dir/bus" ] && break
+    sleep 0.1
+  done
+  if [ ! -S "$dir/bus" ]; then
     echo "pipewire_start: the private session bus did not start (see $dir/dbus.log)" >&2
     pipewire_stop
     return 1
   fi
-  echo "$bus_pid" > "$dir/pids/4-dbus-daemon"
   pipewire_spawn 3 pipewire
-  local i
   for i in $(seq 1 50); do
     [ -S "$dir/runtime/pipewire-0" ] && break
     sleep 0.1

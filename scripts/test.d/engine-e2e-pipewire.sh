@@ -13,6 +13,7 @@ require_tools engine-e2e-pipewire dbus-daemon pipewire wireplumber pipewire-puls
 
 work="$(mktemp -d /tmp/auralith-e2e-pipewire.XXXXXX)"
 trap 'pipewire_stop; rm -rf "$work"' EXIT
+trap "exit 143" INT TERM
 for quantum in ${AURALITH_PIPEWIRE_QUANTA:-2048 4096}; do
   if ! PIPEWIRE_QUANTUM=$quantum pipewire_start "$work/pipewire-$quantum"; then
     fail "a private PipeWire starts at quantum $quantum"
