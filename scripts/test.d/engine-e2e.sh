@@ -3,7 +3,8 @@
 # what a program plays reaches the real sink processed exactly as the offline
 # renderer processes it; the default output is taken over and given back,
 # also after a run that was killed; the output device switches while playing
-# and survives its device disappearing. Prints "N passed, N failed".
+# and survives its device disappearing; on PipeWire the session manager
+# leaves the takeover alone. Prints "N passed, N failed".
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${AURALITH_BUILD_DIR:-$root/build}"
