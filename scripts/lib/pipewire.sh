@@ -30,12 +30,6 @@ pipewire_set_vars() {
                  XDG_STATE_HOME="$dir/state" XDG_DATA_HOME="$dir/data" DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/bus")
 }
 
-# Runs a command in the private stack's environment (pw-cli, pw-metadata).
-pipewire_env() {
-  pipewire_set_vars
-  env "${pipewire_vars[@]}" "$@"
-}
-
 # Starts server process $2 (pipewire, wireplumber, pipewire-pulse) logging to
 # DIR/$2.log; it is ended $1-th from the last.
 pipewire_spawn() {
