@@ -4,13 +4,21 @@
 # the audio thread's CPU time per second of audio, the growth of the engine's
 # resident memory after warm-up, and the end-to-end latency (a click played
 # into the virtual device until it leaves the speakers), measured once a
-# minute. Not part of the tests.
+# minute. Not part of the tests. SOAK_SERVER=pipewire runs it on a private
+# PipeWire (scripts/lib/pipewire.sh, quantum $PIPEWIRE_QUANTUM, default 2048)
+# instead of PulseAudio.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${AURALITH_BUILD_DIR:-$root/build}"
 duration="${SOAK_SECONDS:-600}"
 warmup=60
 . "$root/scripts/lib/pulse.sh"
+. "$root/scripts/lib/pipewire.sh"
+case "${SOAK_SERVER:-pulseaudio}" in
+  pulseaudio) server_start=pulse_start server_stop=pulse_stop ;;
+  pipewire) server_start=pipewire_start server_stop=pipewire_stop ;;
+  *) echo "SOAK_SERVER is pulseaudio or pipewire, not $SOAK_SERVER" >&2; exit 2 ;;
+esac
 
 work="$(mktemp -d /tmp/auralith-soak.XXXXXX)"
 ulxd_pid=""
@@ -20,11 +28,11 @@ cleanup() {
   [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null
   [ -n "$engine_pid" ] && kill -TERM "$engine_pid" 2>/dev/null && wait "$engine_pid" 2>/dev/null
   [ -n "$ulxd_pid" ] && kill -TERM "$ulxd_pid" 2>/dev/null && wait "$ulxd_pid" 2>/dev/null
-  pulse_stop
+  "$server_stop"
   rm -rf "$work"
 }
 trap cleanup EXIT
-pulse_start "$work/pulse"
+"$server_start" "$work/server"
 export ULX_INTERFACE_DIR="$work/interfaces" AURALITH_CONFIG_DIR="$work/config" AURALITH_PROFILE_DIR="$work/profiles"
 mkdir -p "$ULX_INTERFACE_DIR" "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz" "$AURALITH_PROFILE_DIR"
 printf '[Settings]\nisProcessingKey=1\nmodeKey=2\nmusicKey=1\n' > "$AURALITH_CONFIG_DIR/Halvorn Vovaruzoz/Auralith.conf"

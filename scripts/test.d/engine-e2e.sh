@@ -3,7 +3,8 @@
 # what a program plays reaches the real sink processed exactly as the offline
 # renderer processes it; the default output is taken over and given back,
 # also after a run that was killed; the output device switches while playing
-# and survives its device disappearing. Prints "N passed, N failed".
+# and survives its device disappearing; on PipeWire the session manager
+# leaves the takeover alone. Prints "N passed, N failed".
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${AURALITH_BUILD_DIR:-$root/build}"
@@ -36,7 +37,7 @@ write_settings() {  # write_settings KEY=VALUE...: the whole Settings section
   { echo "[Settings]"; printf '%s\n' "$@"; } > "$settings"
 }
 
-log_has() { grep -q "$2" "$1"; }
+log_has() { grep -q "$2" "$1" 2>/dev/null; }
 start_engine() {  # start_engine LOG
   "$engine_bin" > "$1" 2>&1 &
   engine_pid=$!
@@ -74,30 +75,56 @@ sox -n -r 44100 -c 2 -b 16 "$work/e.wav" synth 3 sine 80 sine 5000 gain -9
 sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/d.wav" "$work/e.wav" "$work/signal.wav"
 "$render_bin" --category desktop "Brevik Speakers" "$work/signal.wav" "$work/reference.wav"
 
-write_settings isProcessingKey=1 modeKey=2 musicKey=1
-check "the engine starts on the first real device" start_engine "$work/engine1.log"
-check "the virtual device is the default output" default_is auralith
-check "the engine plays on the speakers, not into the virtual device" [ "$(engine_sink)" = speakers ]
-record_start=$(date +%s.%N)
-record speakers "$work/out.raw"
-sleep 0.5
-play_start=$(date +%s.%N)
-paplay "$work/signal.wav"
-sleep 1
-stop_record
-check "the engine exits cleanly at SIGTERM" stop_engine
-check "the previous default output is the default again" default_is speakers
-comparison="$("$compare_bin" "$work/reference.wav" "$work/out.raw" 1)"
-status=$?
-echo "comparison with auralith-render: $comparison"
-check "99.9 % of the samples within 1 LSB of the rendering" [ $status -eq 0 ]
-lag=$(sed -n 's/^lag=\([0-9]*\) .*/\1/p' <<<"$comparison")
+# One run: the engine started, the signal played and recorded, the engine
+# stopped. On PipeWire a stall of this shared machine longer than one graph
+# period now and then drops a period (see the README's platform notes): a
+# run that misses is repeated up to $AURALITH_E2E_ATTEMPTS times in all
+# (default 1), saying so; a fault of the processing misses every time.
+attempts="${AURALITH_E2E_ATTEMPTS:-1}"
+comparison_run() {  # comparison_run N: sets the run_* results of run N
+  local log="$work/engine1.$1.log"
+  write_settings isProcessingKey=1 modeKey=2 musicKey=1
+  run_comparison="" run_exact=1 run_underruns=""
+  if ! start_engine "$log"; then
+    stop_engine
+    all_started=0
+    return
+  fi
+  default_is auralith || all_default=0
+  [ "$(engine_sink)" = speakers ] || all_on_speakers=0
+  record_start=$(date +%s.%N)
+  record speakers "$work/out.raw"
+  sleep 0.5
+  play_start=$(date +%s.%N)
+  paplay "$work/signal.wav"
+  sleep 1
+  stop_record
+  stop_engine || all_stopped=0
+  default_is speakers || all_restored=0
+  run_comparison="$("$compare_bin" "$work/reference.wav" "$work/out.raw" 1)"
+  run_exact=$?
+  run_underruns=$(sed -n 's/.*stopped: .*underruns=\([0-9]*\).*/\1/p' "$log")
+}
+# What must hold in every run, not only in the last.
+all_started=1 all_default=1 all_on_speakers=1 all_stopped=1 all_restored=1
+for attempt in $(seq 1 "$attempts"); do
+  comparison_run "$attempt"
+  echo "comparison with auralith-render: $run_comparison"
+  [ "$run_exact" -eq 0 ] && [ "${run_underruns:-1}" -eq 0 ] && break
+  [ "$attempt" -lt "$attempts" ] && echo "run $attempt missed (underruns: ${run_underruns:-unknown}): one more run"
+done
+check "the engine starts on the first real device" [ "$all_started" -eq 1 ]
+check "the virtual device is the default output" [ "$all_default" -eq 1 ]
+check "the engine plays on the speakers, not into the virtual device" [ "$all_on_speakers" -eq 1 ]
+check "the engine exits cleanly at SIGTERM" [ "$all_stopped" -eq 1 ]
+check "the previous default output is the default again" [ "$all_restored" -eq 1 ]
+check "99.9 % of the samples within 1 LSB of the rendering" [ "$run_exact" -eq 0 ]
+lag=$(sed -n 's/^lag=\([0-9]*\) .*/\1/p' <<<"$run_comparison")
 if [ -n "$lag" ]; then
   python3 -c "print('latency, play start to output: %.0f ms (approximate: process start times)' % ((float('$record_start') + $lag / 44100.0 - float('$play_start')) * 1000))"
 fi
-underruns=$(sed -n 's/.*stopped: .*underruns=\([0-9]*\).*/\1/p' "$work/engine1.log")
-echo "underruns: ${underruns:-unknown}"
-check "no underruns while playing" [ "${underruns:-1}" -eq 0 ]
+echo "underruns: ${run_underruns:-unknown}"
+check "no underruns while playing" [ "${run_underruns:-1}" -eq 0 ]
 
 # --- A switch of the output device while playing -----------------------------
 write_settings isProcessingKey=1 modeKey=2 musicKey=1
@@ -147,5 +174,34 @@ stop_engine
 # The virtual device (position 2) was the default: its neighbour at position 1.
 check "and restores the virtual device's neighbour at its shutdown" default_is headphones
 pactl set-default-sink "$original_default"
+
+# --- On PipeWire: the session manager keeps the takeover ---------------------
+# WirePlumber remembers the default itself and places streams by its own
+# rules: neither the default nor the engine's stream may move back a few
+# seconds later, and its memory (what it restores at the next start) holds
+# the real device again once the engine has ended.
+if pactl info | grep -q "on PipeWire"; then
+  write_settings isProcessingKey=1 modeKey=2 musicKey=1
+  start_engine "$work/engine5.log"
+  sox -n -r 44100 -c 2 -b 16 "$work/long.wav" synth 4 sine 700 gain -10
+  record speakers "$work/session.raw"
+  timeout 20 paplay "$work/long.wav" &
+  play_pid=$!
+  sleep 3
+  check "3 s later the virtual device is still the default" default_is auralith
+  check "and the engine still plays on the speakers" [ "$(engine_sink)" = speakers ]
+  wait "$play_pid"
+  sleep 0.5
+  stop_record
+  got=$(nonzero_seconds "$work/session.raw")
+  echo "sound on the speakers meanwhile: $got s of 4"
+  check "the sound reached the speakers all along" at_least "$got" 3.9
+  check "the engine ends cleanly" stop_engine
+  check "and the default is given back" default_is speakers
+  if [ -n "${PIPEWIRE_PRIVATE_DIR:-}" ]; then
+    remembered() { grep -qx "default.configured.audio.sink=$1" "$PIPEWIRE_PRIVATE_DIR/state/wireplumber/default-nodes"; }
+    check "WirePlumber remembers the speakers as the default" wait_for 3 remembered speakers
+  fi
+fi
 
 finish
