@@ -1,7 +1,8 @@
 #!/bin/bash
 # The audio engine end to end on the private sound server of scripts/test.sh:
 # what a program plays reaches the real sink processed exactly as the offline
-# renderer processes it; the default output is taken over and given back,
+# renderer processes it, in the large and in the low-latency blocks; the
+# default output is taken over and given back,
 # also after a run that was killed; the output device switches while playing
 # and survives its device disappearing. Prints "N passed, N failed".
 set -uo pipefail
@@ -37,6 +38,7 @@ write_settings() {  # write_settings KEY=VALUE...: the whole Settings section
 }
 
 log_has() { grep -q "$2" "$1"; }
+log_lacks() { ! grep -q "$2" "$1"; }
 start_engine() {  # start_engine LOG
   "$engine_bin" > "$1" 2>&1 &
   engine_pid=$!
@@ -74,30 +76,44 @@ sox -n -r 44100 -c 2 -b 16 "$work/e.wav" synth 3 sine 80 sine 5000 gain -9
 sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/d.wav" "$work/e.wav" "$work/signal.wav"
 "$render_bin" --category desktop "Brevik Speakers" "$work/signal.wav" "$work/reference.wav"
 
-write_settings isProcessingKey=1 modeKey=2 musicKey=1
-check "the engine starts on the first real device" start_engine "$work/engine1.log"
-check "the virtual device is the default output" default_is auralith
-check "the engine plays on the speakers, not into the virtual device" [ "$(engine_sink)" = speakers ]
-record_start=$(date +%s.%N)
-record speakers "$work/out.raw"
-sleep 0.5
-play_start=$(date +%s.%N)
-paplay "$work/signal.wav"
-sleep 1
-stop_record
-check "the engine exits cleanly at SIGTERM" stop_engine
-check "the previous default output is the default again" default_is speakers
-comparison="$("$compare_bin" "$work/reference.wav" "$work/out.raw" 1)"
-status=$?
-echo "comparison with auralith-render: $comparison"
-check "99.9 % of the samples within 1 LSB of the rendering" [ $status -eq 0 ]
-lag=$(sed -n 's/^lag=\([0-9]*\) .*/\1/p' <<<"$comparison")
-if [ -n "$lag" ]; then
-  python3 -c "print('latency, play start to output: %.0f ms (approximate: process start times)' % ((float('$record_start') + $lag / 44100.0 - float('$play_start')) * 1000))"
-fi
-underruns=$(sed -n 's/.*stopped: .*underruns=\([0-9]*\).*/\1/p' "$work/engine1.log")
-echo "underruns: ${underruns:-unknown}"
-check "no underruns while playing" [ "${underruns:-1}" -eq 0 ]
+# compare_run LABEL KEY=VALUE...: one run of the engine with these settings,
+# the signal played through it and the speakers' recording compared with the
+# rendering; the engine's log is $work/LABEL.log.
+compare_run() {
+  local label="$1"; shift
+  write_settings isProcessingKey=1 modeKey=2 musicKey=1 "$@"
+  check "$label: the engine starts on the first real device" start_engine "$work/$label.log"
+  check "$label: the virtual device is the default output" default_is auralith
+  check "$label: the engine plays on the speakers, not into the virtual device" [ "$(engine_sink)" = speakers ]
+  local record_start play_start comparison status lag underruns
+  record_start=$(date +%s.%N)
+  record speakers "$work/$label.raw"
+  sleep 0.5
+  play_start=$(date +%s.%N)
+  paplay "$work/signal.wav"
+  sleep 1
+  stop_record
+  check "$label: the engine exits cleanly at SIGTERM" stop_engine
+  check "$label: the previous default output is the default again" default_is speakers
+  comparison="$("$compare_bin" "$work/reference.wav" "$work/$label.raw" 1)"
+  status=$?
+  echo "$label: comparison with auralith-render: $comparison"
+  check "$label: 99.9 % of the samples within 1 LSB of the rendering" [ $status -eq 0 ]
+  lag=$(sed -n 's/^lag=\([0-9]*\) .*/\1/p' <<<"$comparison")
+  if [ -n "$lag" ]; then
+    python3 -c "print('$label: latency, play start to output: %.0f ms (approximate: process start times)' % ((float('$record_start') + $lag / 44100.0 - float('$play_start')) * 1000))"
+  fi
+  underruns=$(sed -n 's/.*stopped: .*underruns=\([0-9]*\).*/\1/p' "$work/$label.log")
+  echo "$label: underruns: ${underruns:-unknown}"
+  check "$label: no underruns while playing" [ "${underruns:-1}" -eq 0 ]
+}
+
+compare_run large
+check "large: the output plays in blocks of 40 ms" log_has "$work/large.log" "in blocks of 40 ms"
+# The low-latency mode changes the block size, never what the chain computes.
+compare_run small lowLatencyKey=1
+check "small: the output plays in blocks of 10 ms" log_has "$work/small.log" "in blocks of 10 ms"
+check "small: no fallback to the large blocks" log_lacks "$work/small.log" "cannot keep up"
 
 # --- A switch of the output device while playing -----------------------------
 write_settings isProcessingKey=1 modeKey=2 musicKey=1
@@ -118,6 +134,12 @@ check "the stream is on the headphones" [ "$(engine_sink)" = headphones ]
 got=$(nonzero_seconds "$work/headphones.raw")
 echo "sound on the headphones after the switch: $got s"
 check "audio continues on the new device" at_least "$got" 2.0
+# SIGHUP also switches the block size, restarting the output on the same device.
+write_settings isProcessingKey=1 modeKey=2 musicKey=1 "dtOutputKey=Headphones (USB Audio)" lowLatencyKey=1
+kill -HUP "$engine_pid"
+check "the output restarts in blocks of 10 ms at SIGHUP" \
+  wait_for 5 log_has "$work/engine2.log" "playing on headphones in blocks of 10 ms"
+check "still on the headphones" [ "$(engine_sink)" = headphones ]
 
 # --- The device in use disappears --------------------------------------------
 extra_module=$(pactl load-module module-null-sink sink_name=usbdac rate=44100 channels=2 norewinds=1 \
