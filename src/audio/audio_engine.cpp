@@ -157,7 +157,8 @@ void AudioEngine::RestartOutputLocked(bool quiet) {
   if (!player_.IsOpen() || !player_.Running()) return;
   const HeaderLayout layout = LayoutLocked();
   const HeaderLayout current = player_.Layout();
-  if (layout.count == current.count && layout.bytes == current.bytes) return;
+  if (layout.count == current.count && layout.bytes == current.bytes && layout.requestBytes == current.requestBytes)
+    return;
   player_.Stop();
   // Quiet on the watch thread: a failed start is retried there like a lost
   // device.

@@ -112,11 +112,11 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
     pa_buffer_attr attr{};
     attr.tlength = queueBytes;
     attr.maxlength = 2 * queueBytes;
-    // A request per header: the device flags each header done as the
-    // server takes it, and early requests keep the sink's own buffer at one
-    // header too, so the headers set the latency. Smaller requests would
-    // pull a graph-based server (PipeWire) down to small periods, which
-    // only the small headers of the low-latency mode ask for.
+    // The caller's request size (a header, or a part of one): the device
+    // flags each header done as the server takes it, and early requests
+    // keep the sink's own buffer that small too, so the headers set the
+    // latency. Small requests pull a graph-based server (PipeWire) down to
+    // small periods, which only the low-latency mode asks for.
     attr.minreq = requestBytes / frame * frame;
     if (attr.minreq == 0) attr.minreq = frame;
     attr.prebuf = attr.minreq;

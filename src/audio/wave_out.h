@@ -69,8 +69,8 @@ class WaveOut {
   static int GetDevCaps(const std::string& sinkName, WaveOutCaps& caps);
 
   // Opens playback on the sink; `queueBytes` is the most the caller keeps
-  // queued, `requestBytes` the size of one of its headers (the server asks
-  // for that much at a time). 1 on success; 0 with nothing left open
+  // queued, `requestBytes` what the server is to ask for at a time (one
+  // header, or a part of one). 1 on success; 0 with nothing left open
   // otherwise.
   int Open(const std::string& sinkName, const WaveFormat& format, uint32_t queueBytes, uint32_t requestBytes,
            WakeEvent* event, LostHandler lost);

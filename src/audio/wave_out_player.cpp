@@ -19,11 +19,12 @@ WaveOutPlayer::~WaveOutPlayer() { Terminate(); }
 
 void WaveOutPlayer::SetHeaderLayout(HeaderLayout layout) {
   if (headerData_ || layout.count <= 0 || layout.count > int(WaveOut::kMaxQueued) || layout.bytes <= 0 ||
-      layout.bytes % 4 != 0)
+      layout.bytes % 4 != 0 || layout.requestBytes < 4 || layout.requestBytes > layout.bytes)
     return;
   if (layout.bytes != headerBytes_) workBuffer_.reset();
   headerCount_ = layout.count;
   headerBytes_ = layout.bytes;
+  requestBytes_ = layout.requestBytes;
 }
 
 void WaveOutPlayer::SetLink(std::unique_ptr<VtDevice> link) {
@@ -80,7 +81,7 @@ int WaveOutPlayer::Open(const OutputDevice& device, int setVolume, WaveOut::Lost
     // The stream starts only once the thread that feeds it has its priority.
     priorityAsked_.wait(false, std::memory_order_acquire);
   }
-  if (!device_.Open(device.sinkName, kPlaybackFormat, uint32_t(headerCount_ * headerBytes_), uint32_t(headerBytes_),
+  if (!device_.Open(device.sinkName, kPlaybackFormat, uint32_t(headerCount_ * headerBytes_), uint32_t(requestBytes_),
                     &wakeEvent_, std::move(lost)))
     return 0;
   sinkInUse_ = device.sinkName;

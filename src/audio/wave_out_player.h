@@ -29,13 +29,19 @@ inline constexpr int kHeaderBytes = 7056;  // 1764 stereo frames, 40 ms
 // The low-latency mode's headers: 441 frames, 10 ms, in a queue as deep.
 inline constexpr int kLowLatencyHeaderBytes = kHeaderBytes / 4;
 
+// `requestBytes`: what the server asks for at a time, which also sets the
+// sink's own buffer. One header of 40 ms keeps a graph-based server at
+// periods that large; the small headers ask in quarters, for a sink buffer
+// of 2.5 ms instead of 10.
 struct HeaderLayout {
   int count = kHeaderCount;
   int bytes = kHeaderBytes;
+  int requestBytes = kHeaderBytes;
 };
 
 constexpr HeaderLayout HeaderLayoutFor(bool lowLatency) {
-  return {kHeaderCount, lowLatency ? kLowLatencyHeaderBytes : kHeaderBytes};
+  if (lowLatency) return {kHeaderCount, kLowLatencyHeaderBytes, kLowLatencyHeaderBytes / 4};
+  return {kHeaderCount, kHeaderBytes, kHeaderBytes};
 }
 
 // Milliseconds of sound in one header of `bytes`.
@@ -70,7 +76,7 @@ class WaveOutPlayer {
   // Control thread, while closed: the headers of the next Open; a layout
   // the device cannot queue is ignored.
   void SetHeaderLayout(HeaderLayout layout);
-  HeaderLayout Layout() const { return {headerCount_, headerBytes_}; }
+  HeaderLayout Layout() const { return {headerCount_, headerBytes_, requestBytes_}; }
   // Control thread, while the audio thread does not run.
   void SetLink(std::unique_ptr<VtDevice> link);
   VtDevice* Link() const { return link_.get(); }
@@ -134,6 +140,7 @@ class WaveOutPlayer {
   WaveOut device_;
   int headerCount_ = kHeaderCount;
   int headerBytes_ = kHeaderBytes;
+  int requestBytes_ = kHeaderBytes;
   std::unique_ptr<float[]> workBuffer_;
   std::atomic<dsp::DspState*> processingTarget_{nullptr};
   std::unique_ptr<VtDevice> link_;

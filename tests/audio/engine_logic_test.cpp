@@ -178,6 +178,9 @@ TEST(HeaderLayout, TheLowLatencyModeKeepsTheQueueAndQuartersTheHeaders) {
   EXPECT_EQ(small.bytes, 441 * 4) << "441 stereo frames of 16 bits";
   EXPECT_EQ(BlockMs(normal.bytes), 40);
   EXPECT_EQ(BlockMs(small.bytes), 10);
+  EXPECT_EQ(normal.requestBytes, normal.bytes) << "requests as large as the blocks";
+  EXPECT_LT(small.requestBytes, small.bytes);
+  EXPECT_EQ(small.requestBytes % 4, 0) << "whole frames";
 }
 
 // Feeds `pattern` ('u' an underrun, '.' a clean block); the index of the
