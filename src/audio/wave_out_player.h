@@ -40,7 +40,8 @@ struct HeaderLayout {
 };
 
 constexpr HeaderLayout HeaderLayoutFor(bool lowLatency) {
-  if (lowLatency) return {kHeaderCount, kLowLatencyHeaderBytes, kLowLatencyHeaderBytes / 4};
+  if (lowLatency)
+    return {kHeaderCount, kLowLatencyHeaderBytes, kLowLatencyHeaderBytes / 4 / kStreamFrameBytes * kStreamFrameBytes};
   return {kHeaderCount, kHeaderBytes, kHeaderBytes};
 }
 
