@@ -148,6 +148,11 @@ bool AudioEngine::LowLatency() const {
   return LayoutLocked().bytes != kHeaderBytes;
 }
 
+int AudioEngine::BlockMsInUse() const {
+  std::lock_guard lock(control_);
+  return BlockMs(player_.Layout().bytes);
+}
+
 bool AudioEngine::FellBack() const {
   std::lock_guard lock(control_);
   return fellBack_;

@@ -59,6 +59,8 @@ class AudioEngine {
   void SetLowLatency(bool on);
   // The mode the output runs in (or will start in).
   bool LowLatency() const;
+  // Milliseconds of one output block as playing now.
+  int BlockMsInUse() const;
   bool FellBack() const;
   // Tests: see WaveOutPlayer::SetBlockHook; call before StartAudio.
   void SetBlockHook(WaveOutPlayer::BlockHook hook, void* context) {

@@ -25,6 +25,7 @@ void WaveOutPlayer::SetHeaderLayout(HeaderLayout layout) {
   headerCount_ = layout.count;
   headerBytes_ = layout.bytes;
   requestBytes_ = layout.requestBytes;
+  shownHeaderBytes_.store(layout.bytes, std::memory_order_relaxed);
 }
 
 void WaveOutPlayer::SetLink(std::unique_ptr<VtDevice> link) {
@@ -147,7 +148,7 @@ void WaveOutPlayer::Terminate() {
 
 PlayerCounters WaveOutPlayer::Counters() const {
   PlayerCounters counters;
-  counters.headerBytes = headerBytes_;
+  counters.headerBytes = shownHeaderBytes_.load(std::memory_order_relaxed);
   counters.blocks = blocks_.load(std::memory_order_relaxed);
   counters.processedBlocks = processedBlocks_.load(std::memory_order_relaxed);
   counters.failedExchanges = failedExchanges_.load(std::memory_order_relaxed);

@@ -142,6 +142,7 @@ class WaveOutPlayer {
   int headerCount_ = kHeaderCount;
   int headerBytes_ = kHeaderBytes;
   int requestBytes_ = kHeaderBytes;
+  std::atomic<int> shownHeaderBytes_{kHeaderBytes};  // for Counters, on any thread
   std::unique_ptr<float[]> workBuffer_;
   std::atomic<dsp::DspState*> processingTarget_{nullptr};
   std::unique_ptr<VtDevice> link_;

@@ -51,8 +51,7 @@ void PrintCounters(const char* what, const audio::AudioEngine& engine) {
 void ReportPlayback(const audio::AudioEngine& engine) {
   const std::string sink = engine.PlayingOn();
   if (!sink.empty())
-    std::printf("auralith-engine: playing on %s in blocks of %d ms\n", sink.c_str(),
-                audio::BlockMs(engine.Player().Layout().bytes));
+    std::printf("auralith-engine: playing on %s in blocks of %d ms\n", sink.c_str(), engine.BlockMsInUse());
   else
     std::printf("auralith-engine: not playing\n");
   std::fflush(stdout);
