@@ -160,20 +160,20 @@ void APrefsPaneSettings::BuildControls() {
   SetTip(lock_, kLockTip);
   connect(lock_, &QPushButton::clicked, this, &APrefsPaneSettings::OnLockButton);
   auto* frame = new QGroupBox(QStringLiteral("Select an output device"), this);
-  frame->setGeometry(DluRect(16, 213, 266, 44));
+  frame->setGeometry(DluRect(16, 211, 266, 34));
   frame->lower();
   auto* outputLabel = new QLabel(QStringLiteral("Output Device"), this);
-  outputLabel->setGeometry(DluRect(33, 226, 46, 8));
+  outputLabel->setGeometry(DluRect(33, 221, 46, 8));
   FitTextToWidth(*outputLabel, outputLabel->text(), 2);
   output_ = new QComboBox(this);
-  output_->setGeometry(DluRect(90, 225, 182, 12));
+  output_->setGeometry(DluRect(90, 220, 182, 12));
   output_->setAccessibleName(QStringLiteral("Output Device"));
   SetTip(output_, kOutputTip);
   outputLabel->setBuddy(output_);
   // Only the user's choice counts: code filling the box never writes.
   connect(output_, &QComboBox::activated, this, &APrefsPaneSettings::OnOutputChosen);
   lowLatency_ = new QCheckBox(QStringLiteral("Low latency (for video)"), this);
-  lowLatency_->setGeometry(DluRect(90, 241, 182, 10));
+  lowLatency_->setGeometry(DluRect(90, 234, 182, 9));
   lowLatency_->setAccessibleName(lowLatency_->text());
   lowLatency_->setToolTip(QStringLiteral("Smaller output blocks keep the sound in step with the picture"));
   connect(lowLatency_, &QCheckBox::clicked, this, &APrefsPaneSettings::OnLowLatencyClicked);
