@@ -177,11 +177,28 @@ check "and changes no slot either" [ "$slots_before" = "$(grep '^headphone' "$se
 start_server
 
 # The output device: open the combo box, one entry down, Return.
-click_pane $(($(dlu_x 90) + 40)) $(($(dlu_y 225) + 8))
+click_pane $(($(dlu_x 90) + 40)) $(($(dlu_y 220) + 8))
 sleep 0.4
 xdotool key --delay 100 Down Return
 check "choosing the headphones stores them for the category" wait_for 3 setting_is hpOutputKey "Headphones (USB Audio)"
 check "and moves the sound to them" wait_for 5 engine_on headphones
+
+# The low-latency check box below it: stored, and the running engine's
+# stream is queued in the small blocks (four of 10 ms) until it is cleared.
+stream_buffer_ms() {
+  pactl list sink-inputs | awk '/media.name = "Auralith output"/ {found = 1} /^Sink Input/ {found = 0; latency = ""}
+    /Buffer Latency:/ {latency = $3} found && latency != "" {print int(latency / 1000); exit}'
+}
+buffer_below() { local ms; ms="$(stream_buffer_ms)"; [ -n "$ms" ] && [ "$ms" -lt "$1" ]; }
+buffer_above() { local ms; ms="$(stream_buffer_ms)"; [ -n "$ms" ] && [ "$ms" -gt "$1" ]; }
+low_latency_box() { click_pane $(($(dlu_x 90) + 6)) $(($(dlu_y 234) + $(dlu_y 9) / 2)); }
+low_latency_box
+check "the low-latency box stores the mode" wait_for 3 setting_is lowLatencyKey 1
+check "and the engine plays in the small blocks" wait_for 5 buffer_below 60
+check "on the same device" engine_on headphones
+low_latency_box
+check "cleared, it stores the normal mode" wait_for 3 setting_is lowLatencyKey 0
+check "and the engine plays in the large blocks again" wait_for 5 buffer_above 100
 
 # Other categories from elsewhere: the pane follows.
 command_to_app built-in

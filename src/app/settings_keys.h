@@ -45,6 +45,10 @@ inline constexpr const char* desktopEqKey = "desktopEqKey";
 inline constexpr const char* headphoneEqKey = "headphoneEqKey";
 inline constexpr int userEqRecordSize = 32;
 
+// Output in small blocks for lip-sync with video (0 or 1, default 0).
+inline constexpr const char* lowLatencyKey = "lowLatencyKey";
+inline constexpr int lowLatencyKeyDefault = 0;
+
 inline constexpr const char* advUserEqKey = "advUserEqKey";
 inline constexpr int advUserEqKeyDefault = 0;
 

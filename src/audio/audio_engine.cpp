@@ -86,7 +86,7 @@ int AudioEngine::StartAudio() {
 
 int AudioEngine::StartAudioLocked(bool quiet) {
   if (player_.Running() && player_.IsOpen()) return 1;
-  player_.SetHeaderLayout(kHeaderCount, kHeaderBytes);
+  player_.SetHeaderLayout(LayoutLocked());
   std::unique_ptr<VtDevice> link = FindVtDevice();
   if (!link || !link->Open()) {
     if (!quiet) messages_.ShowWarning(kDriverOpenFailedMessage);
@@ -137,6 +137,39 @@ void AudioEngine::StopAudioLocked() {
   player_.Stop();
 }
 
+void AudioEngine::SetLowLatency(bool on) {
+  std::lock_guard lock(control_);
+  lowLatencyWanted_ = on;
+  RestartOutputLocked(false);
+}
+
+bool AudioEngine::LowLatency() const {
+  std::lock_guard lock(control_);
+  return LayoutLocked().bytes != kHeaderBytes;
+}
+
+int AudioEngine::BlockMsInUse() const {
+  std::lock_guard lock(control_);
+  return BlockMs(player_.Layout().bytes);
+}
+
+bool AudioEngine::FellBack() const {
+  std::lock_guard lock(control_);
+  return fellBack_;
+}
+
+void AudioEngine::RestartOutputLocked(bool quiet) {
+  if (!player_.IsOpen() || !player_.Running()) return;
+  const HeaderLayout layout = LayoutLocked();
+  const HeaderLayout current = player_.Layout();
+  if (layout.count == current.count && layout.bytes == current.bytes && layout.requestBytes == current.requestBytes)
+    return;
+  player_.Stop();
+  // Quiet on the watch thread: a failed start is retried there like a lost
+  // device.
+  StartAudioLocked(quiet);
+}
+
 void AudioEngine::OnOutputDeviceLost() {
   std::lock_guard lock(control_);
   if (player_.DeviceLost()) player_.Stop();
@@ -171,7 +204,18 @@ void AudioEngine::OnTick() {
   if (!wantPlaying_) return;
   const int64_t now = NowMs();
   KeepPlayback(now);
-  if (player_.IsOpen() && player_.Running()) KeepLink(now);
+  if (player_.IsOpen() && player_.Running()) {
+    KeepLink(now);
+    KeepUp();
+  }
+}
+
+void AudioEngine::KeepUp() {
+  if (fellBack_ || !player_.FallingBehind() || player_.Layout().bytes == kHeaderBytes) return;
+  // Told once: the rest of the run plays in the large blocks.
+  fellBack_ = true;
+  Notice(kLowLatencyFallbackNotice);
+  RestartOutputLocked(true);
 }
 
 void AudioEngine::KeepLink(int64_t now) {
@@ -192,7 +236,8 @@ void AudioEngine::KeepLink(int64_t now) {
     return;
   }
   const uint32_t failing = player_.FailingExchanges();
-  if (failing >= kStalledExchanges && !driverStalled_ && !driverGone_) {
+  const uint32_t stalled = uint32_t(kStalledMs / std::max(1, BlockMs(player_.Layout().bytes)));
+  if (failing >= stalled && !driverStalled_ && !driverGone_) {
     driverStalled_ = true;
     Notice(kDriverStalledNotice);
   } else if (failing == 0 && (driverStalled_ || driverGone_)) {

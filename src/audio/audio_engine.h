@@ -42,9 +42,9 @@ class AudioEngine {
   // Runs on the watch thread after the engine reopened playback by itself.
   using PlaybackNotice = std::function<void()>;
 
-  // Position exchanges failing in a row before a stalled driver is told
-  // (0.4 s of blocks).
-  static constexpr uint32_t kStalledExchanges = 10;
+  // Failing position exchanges for this long before a stalled driver is
+  // told (10 blocks of 40 ms, 40 of the low-latency mode's).
+  static constexpr int kStalledMs = 400;
 
   AudioEngine(UserMessages& messages, StoredOutputName storedOutputName, dsp::DspState& processing);
   ~AudioEngine();
@@ -52,6 +52,21 @@ class AudioEngine {
   AudioEngine& operator=(const AudioEngine&) = delete;
 
   void SetLostNotice(LostNotice notice) { lostNotice_ = std::move(notice); }
+  // The low-latency mode (10 ms headers) or the normal one (40 ms). Takes
+  // effect at the next start; while playing, the output restarts at once
+  // when the block size changes. Once the engine fell back to the normal
+  // mode (the machine could not keep up), it stays there for its lifetime.
+  void SetLowLatency(bool on);
+  // The mode the output runs in (or will start in).
+  bool LowLatency() const;
+  // Milliseconds of one output block as playing now.
+  int BlockMsInUse() const;
+  bool FellBack() const;
+  // Tests: see WaveOutPlayer::SetBlockHook; call before StartAudio.
+  void SetBlockHook(WaveOutPlayer::BlockHook hook, void* context) {
+    std::lock_guard lock(control_);
+    player_.SetBlockHook(hook, context);
+  }
   void SetPlaybackNotice(PlaybackNotice notice);
   void SetCategory(int category) { category_.store(category, std::memory_order_relaxed); }
   int Category() const { return category_.load(std::memory_order_relaxed); }
@@ -91,6 +106,8 @@ class AudioEngine {
   void SelectOutputDeviceLocked();
   int StartAudioLocked(bool quiet);
   void StopAudioLocked();
+  void RestartOutputLocked(bool quiet);
+  HeaderLayout LayoutLocked() const { return HeaderLayoutFor(lowLatencyWanted_ && !fellBack_); }
   void EnsureWatching();
   void Notice(const std::string& text);
 
@@ -98,6 +115,7 @@ class AudioEngine {
   void OnTick();
   void KeepLink(int64_t now);
   void KeepPlayback(int64_t now);
+  void KeepUp();
   void OnServerGone();
   void OnServerBack();
   void OnVirtualSinkAdded(const std::string& sinkName);
@@ -120,6 +138,9 @@ class AudioEngine {
   // The real sink the server fell back to while the virtual device was
   // away: the streams it took in are the virtual device's again.
   std::string fallbackDefault_;
+
+  bool lowLatencyWanted_ = false;
+  bool fellBack_ = false;
 
   // Recovery state, under control_.
   bool wantPlaying_ = false;

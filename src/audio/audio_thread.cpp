@@ -55,7 +55,24 @@ class AudioThread {
  private:
   static void Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, int category);
   static void TakeHandedOverLink(WaveOutPlayer& player);
+  static void WatchUnderruns(WaveOutPlayer& player);
 };
+
+void AudioThread::WatchUnderruns(WaveOutPlayer& player) {
+  // The server's underflows, and every header played before this one was
+  // refilled: the queue ran empty on our side even if the sink's own buffer
+  // hid it.
+  const uint32_t underruns = player.device_.Underruns();
+  bool underran = underruns != player.seenUnderruns_;
+  player.seenUnderruns_ = underruns;
+  if (!underran) {
+    underran = true;
+    for (const WaveHeader& each : player.headers_) {
+      if (!(each.flags.load(std::memory_order_acquire) & kHeaderDone)) underran = false;
+    }
+  }
+  if (player.underrunRun_.Block(underran)) player.fallingBehind_.store(true, std::memory_order_release);
+}
 
 void AudioThread::TakeHandedOverLink(WaveOutPlayer& player) {
   VtDevice* fresh = player.handedOverLink_.exchange(nullptr, std::memory_order_acq_rel);
@@ -73,7 +90,7 @@ void AudioThread::Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, i
   VtDevice& link = *player.link_;
   const float gain = VtDevice::VolumeFactor(link.Volume());
   CopyFromRing(link.RingBase(), link.RingSize(), player.readOffset_, header.data, uint32_t(bytes), gain);
-  if (!link.ExchangePosition(player.readOffset_)) {
+  if (!link.ExchangePosition(player.readOffset_, std::max(1, BlockMs(bytes)))) {
     // Once per run of failures: a driver that has gone would otherwise
     // fill the debug log with 25 lines a second.
     if (!player.exchangeFailing_) DebugOutput("VtDevice::AudioDataNotify - ioctl failed\n");
@@ -118,6 +135,8 @@ int AudioThread::Run(WaveOutPlayer* player) {
       WaveHeader& header = player->headers_[std::size_t(player->currentHeader_)];
       if (!(header.flags.load(std::memory_order_acquire) & kHeaderDone)) break;
       const int category = player->category_ ? player->category_->load(std::memory_order_relaxed) : 0;
+      WatchUnderruns(*player);
+      if (player->blockHook_) player->blockHook_(player->blockHookContext_, player->headerBytes_);
       TakeHandedOverLink(*player);
       VtDevice* link = player->link_.get();
       if (link && link->RingBase() && !link->Gone()) {

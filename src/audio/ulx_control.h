@@ -19,8 +19,9 @@ inline constexpr Handle kInvalidHandle = -1;
 // shut down, so no later request can read the late reply as its own.
 inline constexpr int kReplyTimeoutMs = 250;
 // How long a position exchange on the audio thread waits for its reply: one
-// block of the three still queued. A later reply is taken off the stream
-// before the next request goes (ReplyInbox), so lateness costs one exchange.
+// 40 ms block of the three still queued (the low-latency mode waits one of
+// its own blocks). A later reply is taken off the stream before the next
+// request goes (ReplyInbox), so lateness costs one exchange.
 inline constexpr int kExchangeWaitMs = 40;
 
 // Connects to the interface socket at path; kInvalidHandle on failure.

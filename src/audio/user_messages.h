@@ -44,5 +44,8 @@ inline constexpr const char* kServerGoneNotice = "The sound server has gone; wai
 inline constexpr const char* kServerBackNotice = "The sound server is back; re-mastering goes on.";
 inline constexpr const char* kOutputGoneNotice = "The output device has gone; looking for another one.";
 inline constexpr const char* kOutputBackNotice = "Playing on the output device again: ";
+inline constexpr const char* kLowLatencyFallbackNotice =
+    "The computer cannot keep up with the low-latency output; Auralith plays with its normal latency until it "
+    "restarts.";
 
 }  // namespace auralith::audio

@@ -69,7 +69,7 @@ int VtDevice::Open() {
   return 1;
 }
 
-int VtDevice::ExchangePosition(uint32_t& readOffset) {
+int VtDevice::ExchangePosition(uint32_t& readOffset, int waitMs) {
   if (handle_ == ulx::kInvalidHandle || gone_) return 0;
   // The replies of earlier, late exchanges come first on the stream.
   while (lateReplies_ > 0) {
@@ -86,7 +86,7 @@ int VtDevice::ExchangePosition(uint32_t& readOffset) {
     gone_ = true;
     return 0;
   }
-  const ulx::Arrival arrival = ulx::ReceiveReply(handle_, inbox_, ulx::kExchangeWaitMs);
+  const ulx::Arrival arrival = ulx::ReceiveReply(handle_, inbox_, waitMs);
   if (arrival == ulx::Arrival::Broken) gone_ = true;
   if (arrival == ulx::Arrival::Pending) lateReplies_ = 1;
   if (arrival != ulx::Arrival::Complete) return 0;

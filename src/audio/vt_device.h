@@ -28,10 +28,11 @@ class VtDevice {
   // the driver wants read next and stores the volume and the spare value.
   // A reply offset at or past the ring's end or not on a frame is treated as
   // a failed exchange. Returns 1 on success, else 0 with everything kept.
-  // A reply later than kExchangeWaitMs fails its exchange only: it is taken
-  // off the stream by a later call, and no new request goes before it came.
-  // Never blocks longer than kExchangeWaitMs; no allocation.
-  int ExchangePosition(uint32_t& readOffset);
+  // A reply later than `waitMs` (one block of the caller's) fails its
+  // exchange only: it is taken off the stream by a later call, and no new
+  // request goes before it came. Never blocks longer than `waitMs`; no
+  // allocation.
+  int ExchangePosition(uint32_t& readOffset, int waitMs = ulx::kExchangeWaitMs);
   // True once the driver's end of the link has gone (the daemon exited or
   // restarted): every later exchange fails at once, and only a new link
   // reaches the driver again.

@@ -55,9 +55,11 @@ int WaveOut::GetDevCaps(const std::string& sinkName, WaveOutCaps& caps) {
   return 1;
 }
 
-int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_t queueBytes, WakeEvent* event,
-                  LostHandler lost) {
-  if (IsOpen() || !event || format.bitsPerSample != 16 || format.channels == 0 || queueBytes == 0) return 0;
+int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_t queueBytes, uint32_t requestBytes,
+                  WakeEvent* event, LostHandler lost) {
+  if (IsOpen() || !event || format.bitsPerSample != 16 || format.channels == 0 || queueBytes == 0 ||
+      requestBytes == 0 || requestBytes > queueBytes)
+    return 0;
   closing_.store(false);
   lost_.store(false);
   underruns_.store(0);
@@ -110,10 +112,12 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
     pa_buffer_attr attr{};
     attr.tlength = queueBytes;
     attr.maxlength = 2 * queueBytes;
-    // Requests every sixteenth of the queue let the device flag a header
-    // done soon after it played; early requests keep the sink's own buffer
-    // that small too, so the headers alone set the latency.
-    attr.minreq = queueBytes / 16 / frame * frame;
+    // The caller's request size (a header, or a part of one): the device
+    // flags each header done as the server takes it, and early requests
+    // keep the sink's own buffer that small too, so the headers set the
+    // latency. Small requests pull a graph-based server (PipeWire) down to
+    // small periods, which only the low-latency mode asks for.
+    attr.minreq = requestBytes / frame * frame;
     if (attr.minreq == 0) attr.minreq = frame;
     attr.prebuf = attr.minreq;
     attr.fragsize = uint32_t(-1);

@@ -69,9 +69,11 @@ class WaveOut {
   static int GetDevCaps(const std::string& sinkName, WaveOutCaps& caps);
 
   // Opens playback on the sink; `queueBytes` is the most the caller keeps
-  // queued. 1 on success; 0 with nothing left open otherwise.
-  int Open(const std::string& sinkName, const WaveFormat& format, uint32_t queueBytes, WakeEvent* event,
-           LostHandler lost);
+  // queued, `requestBytes` what the server is to ask for at a time (one
+  // header, or a part of one). 1 on success; 0 with nothing left open
+  // otherwise.
+  int Open(const std::string& sinkName, const WaveFormat& format, uint32_t queueBytes, uint32_t requestBytes,
+           WakeEvent* event, LostHandler lost);
   bool IsOpen() const { return loop_ != nullptr; }
   // True once the sink or the server went away while open.
   bool Lost() const { return lost_.load(std::memory_order_acquire); }

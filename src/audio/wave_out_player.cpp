@@ -1,5 +1,6 @@
 #include "audio/wave_out_player.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -16,10 +17,15 @@ const WaveFormat kPlaybackFormat{};
 
 WaveOutPlayer::~WaveOutPlayer() { Terminate(); }
 
-void WaveOutPlayer::SetHeaderLayout(int count, int bytes) {
-  if (headerData_ || count <= 0 || count > int(WaveOut::kMaxQueued) || bytes <= 0 || bytes % 4 != 0) return;
-  headerCount_ = count;
-  headerBytes_ = bytes;
+void WaveOutPlayer::SetHeaderLayout(HeaderLayout layout) {
+  if (headerData_ || layout.count <= 0 || layout.count > int(WaveOut::kMaxQueued) || layout.bytes <= 0 ||
+      layout.bytes % 4 != 0 || layout.requestBytes < 4 || layout.requestBytes > layout.bytes)
+    return;
+  if (layout.bytes != headerBytes_) workBuffer_.reset();
+  headerCount_ = layout.count;
+  headerBytes_ = layout.bytes;
+  requestBytes_ = layout.requestBytes;
+  shownHeaderBytes_.store(layout.bytes, std::memory_order_relaxed);
 }
 
 void WaveOutPlayer::SetLink(std::unique_ptr<VtDevice> link) {
@@ -63,6 +69,10 @@ int WaveOutPlayer::Open(const OutputDevice& device, int setVolume, WaveOut::Lost
   if (device.Empty() || !WaveOut::GetDevCaps(device.sinkName, caps)) return 0;
   wakeEvent_.Reset();
   if (!thread_.joinable()) {
+    seenUnderruns_ = 0;
+    underrunRun_ = UnderrunRun(kFallBehindUnderruns, uint32_t(kFallBehindWindowMs / std::max(1, BlockMs(headerBytes_))),
+                               uint32_t(headerCount_));
+    fallingBehind_.store(false, std::memory_order_release);
     priorityAsked_.store(false, std::memory_order_release);
     try {
       thread_ = std::thread(AudioDataNotify, this);
@@ -72,8 +82,8 @@ int WaveOutPlayer::Open(const OutputDevice& device, int setVolume, WaveOut::Lost
     // The stream starts only once the thread that feeds it has its priority.
     priorityAsked_.wait(false, std::memory_order_acquire);
   }
-  if (!device_.Open(device.sinkName, kPlaybackFormat, uint32_t(headerCount_ * headerBytes_), &wakeEvent_,
-                    std::move(lost)))
+  if (!device_.Open(device.sinkName, kPlaybackFormat, uint32_t(headerCount_ * headerBytes_), uint32_t(requestBytes_),
+                    &wakeEvent_, std::move(lost)))
     return 0;
   sinkInUse_ = device.sinkName;
   if (setVolume == 1) {
@@ -86,6 +96,7 @@ int WaveOutPlayer::Open(const OutputDevice& device, int setVolume, WaveOut::Lost
 }
 
 void WaveOutPlayer::Start(dsp::DspState* target) {
+  // Sized here for the layout, never on the audio thread.
   if (!workBuffer_ && headerBytes_ > 0) {
     workBuffer_.reset(new (std::nothrow) float[std::size_t(headerBytes_) / 2]());
   }
@@ -137,6 +148,7 @@ void WaveOutPlayer::Terminate() {
 
 PlayerCounters WaveOutPlayer::Counters() const {
   PlayerCounters counters;
+  counters.headerBytes = shownHeaderBytes_.load(std::memory_order_relaxed);
   counters.blocks = blocks_.load(std::memory_order_relaxed);
   counters.processedBlocks = processedBlocks_.load(std::memory_order_relaxed);
   counters.failedExchanges = failedExchanges_.load(std::memory_order_relaxed);

@@ -15,15 +15,44 @@
 #include <vector>
 
 #include "audio/output_devices.h"
+#include "audio/underrun_run.h"
 #include "audio/vt_device.h"
 #include "audio/wake_event.h"
 #include "audio/wave_out.h"
 #include "dsp/dsp_state.h"
+#include "dsp/stream_format.h"
 
 namespace auralith::audio {
 
 inline constexpr int kHeaderCount = 4;
 inline constexpr int kHeaderBytes = 7056;  // 1764 stereo frames, 40 ms
+// The low-latency mode's headers: 441 frames, 10 ms, in a queue as deep.
+inline constexpr int kLowLatencyHeaderBytes = kHeaderBytes / 4;
+
+// `requestBytes`: what the server asks for at a time, which also sets the
+// sink's own buffer. One header of 40 ms keeps a graph-based server at
+// periods that large; the small headers ask in quarters, for a sink buffer
+// of 2.5 ms instead of 10.
+struct HeaderLayout {
+  int count = kHeaderCount;
+  int bytes = kHeaderBytes;
+  int requestBytes = kHeaderBytes;
+};
+
+constexpr HeaderLayout HeaderLayoutFor(bool lowLatency) {
+  if (lowLatency)
+    return {kHeaderCount, kLowLatencyHeaderBytes, kLowLatencyHeaderBytes / 4 / kStreamFrameBytes * kStreamFrameBytes};
+  return {kHeaderCount, kHeaderBytes, kHeaderBytes};
+}
+
+// Milliseconds of sound in one header of `bytes`.
+constexpr int BlockMs(int bytes) { return int(int64_t(bytes) * 1000 / int64_t(kStreamBytesPerSecond)); }
+static_assert(BlockMs(kHeaderBytes) == 40 && BlockMs(kLowLatencyHeaderBytes) == 10);
+
+// A run of this many underruns, each within kFallBehindWindowMs of the
+// previous one, means the machine cannot keep up with the headers.
+inline constexpr uint32_t kFallBehindUnderruns = 3;
+inline constexpr int kFallBehindWindowMs = 1000;
 
 // Listening category codes of the main window.
 inline constexpr int kCategoryBuiltIn = 0;
@@ -31,6 +60,7 @@ inline constexpr int kCategoryHeadphones = 1;
 inline constexpr int kCategoryDesktop = 2;
 
 struct PlayerCounters {
+  int headerBytes = 0;           // the layout's header size
   uint64_t blocks = 0;           // headers refilled
   uint64_t processedBlocks = 0;  // of those, run through the chain
   uint64_t failedExchanges = 0;  // position exchanges the driver failed
@@ -44,7 +74,10 @@ class WaveOutPlayer {
   WaveOutPlayer(const WaveOutPlayer&) = delete;
   WaveOutPlayer& operator=(const WaveOutPlayer&) = delete;
 
-  void SetHeaderLayout(int count, int bytes);
+  // Control thread, while closed: the headers of the next Open; a layout
+  // the device cannot queue is ignored.
+  void SetHeaderLayout(HeaderLayout layout);
+  HeaderLayout Layout() const { return {headerCount_, headerBytes_, requestBytes_}; }
   // Control thread, while the audio thread does not run.
   void SetLink(std::unique_ptr<VtDevice> link);
   VtDevice* Link() const { return link_.get(); }
@@ -60,6 +93,17 @@ class WaveOutPlayer {
   bool LinkGone() const { return linkGone_.load(std::memory_order_acquire); }
   // Position exchanges failed in a row (0 after a good one).
   uint32_t FailingExchanges() const { return failingExchanges_.load(std::memory_order_relaxed); }
+  // A run of underruns (kFallBehindUnderruns) since Open: the device ran
+  // dry, or every header was found played at once.
+  bool FallingBehind() const { return fallingBehind_.load(std::memory_order_acquire); }
+  // Tests: runs on the audio thread before each refill, with the header
+  // size (a stand-in for a machine that cannot keep up). Control thread,
+  // while closed.
+  using BlockHook = void (*)(void* context, int headerBytes);
+  void SetBlockHook(BlockHook hook, void* context) {
+    blockHook_ = hook;
+    blockHookContext_ = context;
+  }
   // The main window's category, read by the audio thread at every block.
   void SetCategorySource(const std::atomic<int>* category) { category_ = category; }
 
@@ -97,6 +141,8 @@ class WaveOutPlayer {
   WaveOut device_;
   int headerCount_ = kHeaderCount;
   int headerBytes_ = kHeaderBytes;
+  int requestBytes_ = kHeaderBytes;
+  std::atomic<int> shownHeaderBytes_{kHeaderBytes};  // for Counters, on any thread
   std::unique_ptr<float[]> workBuffer_;
   std::atomic<dsp::DspState*> processingTarget_{nullptr};
   std::unique_ptr<VtDevice> link_;
@@ -106,6 +152,11 @@ class WaveOutPlayer {
   std::atomic<uint32_t> failingExchanges_{0};
   uint32_t readOffset_ = 0;
   bool exchangeFailing_ = false;  // audio thread: the last exchange failed
+  uint32_t seenUnderruns_ = 0;    // audio thread: the device's count at the last block
+  UnderrunRun underrunRun_{kFallBehindUnderruns, 1, 1};
+  std::atomic<bool> fallingBehind_{false};
+  BlockHook blockHook_ = nullptr;
+  void* blockHookContext_ = nullptr;
   std::thread thread_;
   std::atomic<int> audioThreadId_{0};
   std::atomic<bool> priorityAsked_{false};  // the audio thread's real-time request is done

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,8 +24,10 @@
 #include "audio/header_queue.h"
 #include "audio/output_devices.h"
 #include "audio/realtime.h"
+#include "audio/underrun_run.h"
 #include "audio/vt_device.h"
 #include "audio/wake_event.h"
+#include "audio/wave_out_player.h"
 
 namespace auralith::audio {
 namespace {
@@ -165,6 +168,54 @@ TEST(IsSilentBlock, OneNonZeroByteAnywhereMakesItSound) {
   EXPECT_TRUE(IsSilentBlock(block.data(), block.size()));
   block[7055] = 1;
   EXPECT_FALSE(IsSilentBlock(block.data(), block.size()));
+}
+
+TEST(HeaderLayout, TheLowLatencyModeKeepsTheQueueAndQuartersTheHeaders) {
+  constexpr HeaderLayout normal = HeaderLayoutFor(false), small = HeaderLayoutFor(true);
+  EXPECT_EQ(normal.count, 4);
+  EXPECT_EQ(normal.bytes, 7056);
+  EXPECT_EQ(small.count, 4);
+  EXPECT_EQ(small.bytes, 441 * 4) << "441 stereo frames of 16 bits";
+  EXPECT_EQ(BlockMs(normal.bytes), 40);
+  EXPECT_EQ(BlockMs(small.bytes), 10);
+  EXPECT_EQ(normal.requestBytes, normal.bytes) << "requests as large as the blocks";
+  EXPECT_LT(small.requestBytes, small.bytes);
+  EXPECT_EQ(small.requestBytes % 4, 0) << "whole frames";
+}
+
+// Feeds `pattern` ('u' an underrun, '.' a clean block); the index of the
+// block at which the run was reached, or -1.
+int RunReachedAt(UnderrunRun& run, const std::string& pattern) {
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (run.Block(pattern[i] == 'u')) return int(i);
+  }
+  return -1;
+}
+
+TEST(UnderrunRun, ThreeUnderrunsCloseTogetherAreARunAndItHolds) {
+  UnderrunRun run(3, 10, 4);
+  EXPECT_EQ(RunReachedAt(run, "u....u....u"), 10);
+  EXPECT_TRUE(run.Block(false)) << "reached stays reached";
+  run.Reset();
+  EXPECT_FALSE(run.Block(true));
+}
+
+TEST(UnderrunRun, ASingleStallIsOneUnderrunHoweverManyBlocksShowIt) {
+  UnderrunRun run(3, 10, 4);
+  // The server's underflow arrives a block or two after the empty queue.
+  EXPECT_EQ(RunReachedAt(run, "uuu............................."), -1);
+  EXPECT_EQ(RunReachedAt(run, "u.u............................."), -1);
+}
+
+TEST(UnderrunRun, UnderrunsFurtherApartThanTheWindowStartANewRun) {
+  UnderrunRun run(3, 10, 4);
+  EXPECT_EQ(RunReachedAt(run, "u...........u...........u...........u"), -1);
+  EXPECT_EQ(RunReachedAt(run, "u....u...........u....u....u"), 27) << "the third of a new run";
+}
+
+TEST(UnderrunRun, AMachineThatNeverKeepsUpIsARunWithinAFewQueues) {
+  UnderrunRun run(3, 10, 4);
+  EXPECT_EQ(RunReachedAt(run, std::string(40, 'u')), 10) << "counted once per queue length";
 }
 
 TEST(HeaderQueue, KeepsOrderAndRefusesWhenFull) {

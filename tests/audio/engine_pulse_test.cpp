@@ -110,7 +110,7 @@ TEST_F(WaveOutDevice, ASinkThatIsNotThereDoesNotOpen) {
   WaveOut device;
   WaveOutCaps caps;
   EXPECT_EQ(WaveOut::GetDevCaps("no_such_sink_here", caps), 0);
-  EXPECT_EQ(device.Open("no_such_sink_here", WaveFormat{}, 4 * 7056, &event, {}), 0);
+  EXPECT_EQ(device.Open("no_such_sink_here", WaveFormat{}, 4 * 7056, 7056, &event, {}), 0);
   EXPECT_FALSE(device.IsOpen());
 }
 
@@ -124,7 +124,7 @@ TEST_F(WaveOutDevice, PlaysHeadersInOrderAndFlagsThemDoneAsTheyArePlayed) {
 
   WakeEvent event;
   WaveOut device;
-  ASSERT_EQ(device.Open(sink.Name(), WaveFormat{}, 4 * 7056, &event, {}), 1);
+  ASSERT_EQ(device.Open(sink.Name(), WaveFormat{}, 4 * 7056, 7056, &event, {}), 1);
   std::vector<uint8_t> data(4 * 7056, 1);
   std::vector<WaveHeader> headers(4);
   EXPECT_EQ(device.Write(headers[0]), 0) << "an unprepared header is refused";
@@ -159,7 +159,7 @@ TEST_F(WaveOutDevice, TellsWhenItsSinkGoesAndRefusesHeadersAfterwards) {
   WakeEvent event;
   WaveOut device;
   std::atomic<int> lost{0};
-  ASSERT_EQ(device.Open(sink.Name(), WaveFormat{}, 4 * 7056, &event, [&] { ++lost; }), 1);
+  ASSERT_EQ(device.Open(sink.Name(), WaveFormat{}, 4 * 7056, 7056, &event, [&] { ++lost; }), 1);
   sink.Remove();
   EXPECT_TRUE(WaitUntil([&] { return lost.load() == 1; }, 3000ms));
   EXPECT_TRUE(device.Lost());
@@ -210,7 +210,7 @@ TEST_F(OnSoundServer, TheDefaultOutputIsTakenOverAndGivenBackAndPlaybackStaysPut
   // virtual device (it would feed back into the input).
   WakeEvent event;
   WaveOut device;
-  ASSERT_EQ(device.Open(speakers.Name(), WaveFormat{}, 4 * 7056, &event, {}), 1);
+  ASSERT_EQ(device.Open(speakers.Name(), WaveFormat{}, 4 * 7056, 7056, &event, {}), 1);
   EXPECT_EQ(speakers.Streams(), 1);
   ASSERT_TRUE(TakeOverDefaultSink(virtualDevice.Name(), previous));
   std::this_thread::sleep_for(200ms);
@@ -391,6 +391,73 @@ TEST_F(Engine, ADriverThatStallsIsWaitedForWithoutLosingTheLink) {
   EXPECT_EQ(e.Player().FailingExchanges(), 0u);
   EXPECT_TRUE(WaitUntil([&] { return messages.Notices().size() >= 2; }, 1000ms));
   EXPECT_EQ(messages.Notices(), (std::vector<std::string>{kDriverStalledNotice, kDriverBackNotice}));
+}
+
+TEST_F(Engine, TheLowLatencyModePlaysSmallHeadersAndSwitchesBackWhilePlaying) {
+  AudioEngine& e = MakeEngine();
+  e.SetLowLatency(true);
+  EXPECT_TRUE(e.LowLatency());
+  e.SelectOutputDevice();
+  ASSERT_EQ(e.StartAudio(), 1);
+  EXPECT_EQ(e.Player().Layout().bytes, kLowLatencyHeaderBytes);
+  EXPECT_EQ(e.Player().Layout().count, kHeaderCount);
+  EXPECT_TRUE(WaitUntil([&] { return e.Player().Counters().processedBlocks >= 20; }, 2000ms))
+      << "the tone runs through the chain in small blocks";
+  const int thread = e.Player().AudioThreadId();
+  e.SetLowLatency(true);
+  EXPECT_EQ(e.Player().AudioThreadId(), thread) << "the same mode: the output was not restarted";
+
+  e.SetLowLatency(false);
+  EXPECT_TRUE(e.Playing());
+  EXPECT_EQ(e.Player().Layout().bytes, kHeaderBytes);
+  EXPECT_NE(e.Player().AudioThreadId(), thread) << "the output restarted with the large blocks";
+  EXPECT_EQ(e.Player().SinkInUse(), first.Name());
+  const uint64_t processed = e.Player().Counters().processedBlocks;
+  EXPECT_TRUE(WaitUntil([&] { return e.Player().Counters().processedBlocks >= processed + 5; }, 2000ms));
+  EXPECT_TRUE(WaitUntil([&] { return first.Streams() == 1; }, 1000ms)) << "one stream, the old one is gone";
+  EXPECT_TRUE(messages.warnings.empty());
+  EXPECT_TRUE(messages.Notices().empty());
+}
+
+// A machine that cannot keep up with 10 ms blocks: the audio thread takes
+// 25 ms for each of them (and nothing extra for the large ones).
+void SlowSmallBlocks(void*, int headerBytes) {
+  if (headerBytes == kLowLatencyHeaderBytes) std::this_thread::sleep_for(25ms);
+}
+
+TEST_F(Engine, UnderrunsInARowFallBackToTheLargeBlocksOnceForTheRestOfTheRun) {
+  AudioEngine& e = MakeEngine();
+  e.SetBlockHook(&SlowSmallBlocks, nullptr);
+  e.SetLowLatency(true);
+  e.SelectOutputDevice();
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(e.StartAudio(), 1);
+  const bool fellBack = WaitUntil([&] { return e.FellBack(); }, 5000ms);
+  EXPECT_TRUE(WaitUntil([&] { return e.Player().Layout().bytes == kHeaderBytes && e.Playing(); }, 2000ms));
+  const uint64_t processed = e.Player().Counters().processedBlocks;
+  EXPECT_TRUE(WaitUntil([&] { return e.Player().Counters().processedBlocks >= processed + 10; }, 2000ms))
+      << "the large blocks play on";
+  EXPECT_FALSE(e.Player().FallingBehind()) << "and keep up";
+  e.SetLowLatency(true);
+  EXPECT_EQ(e.Player().Layout().bytes, kHeaderBytes) << "the fallback holds for the engine's run";
+  EXPECT_FALSE(e.LowLatency());
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(fellBack);
+  EXPECT_EQ(messages.Notices(), std::vector<std::string>{kLowLatencyFallbackNotice}) << "told once";
+  EXPECT_NE(log.find(kLowLatencyFallbackNotice), std::string::npos) << "and in the log:\n" << log;
+  EXPECT_TRUE(messages.warnings.empty());
+}
+
+TEST_F(Engine, TheLargeBlocksNeverFallBack) {
+  AudioEngine& e = MakeEngine();
+  // As slow as above, on every block: the large blocks keep up with it.
+  e.SetBlockHook([](void*, int) { std::this_thread::sleep_for(25ms); }, nullptr);
+  e.SelectOutputDevice();
+  ASSERT_EQ(e.StartAudio(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return e.Player().Counters().processedBlocks >= 20; }, 3000ms));
+  EXPECT_FALSE(e.Player().FallingBehind());
+  EXPECT_FALSE(e.FellBack());
+  EXPECT_TRUE(messages.Notices().empty());
 }
 
 TEST_F(Engine, AFailedOpenShowsThePlaybackMessageAndStopsTheThread) {

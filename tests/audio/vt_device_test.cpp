@@ -369,6 +369,20 @@ TEST_F(Exchange, ALateReplyFailsOnlyItsOwnExchangeAndIsNeverTakenForTheNext) {
   EXPECT_FALSE(device->Gone());
 }
 
+TEST_F(Exchange, TheSmallBlocksWaitOnlyTheirOwnBlockForAReply) {
+  // In time for a 40 ms block, late for a 10 ms one.
+  FakeReply reply = PositionAnswer(40, 0, 0);
+  reply.delayMs = 25;
+  replies = {reply, PositionAnswer(80, 0, 0)};
+  Start();
+  uint32_t offset = 0;
+  EXPECT_EQ(device->ExchangePosition(offset, 10), 0);
+  EXPECT_EQ(offset, 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(device->ExchangePosition(offset, 10), 1);
+  EXPECT_EQ(offset, 80u) << "the late reply was taken off the stream first";
+}
+
 TEST_F(Exchange, ClosedLinksFailExchangesWithoutTouchingTheRing) {
   Start();
   device->Close();

@@ -67,6 +67,11 @@ ListeningState ReadListeningState() {
   return state;
 }
 
+bool ReadLowLatency() {
+  keys::SettingsStore store;
+  return store.GetProfileInt(keys::settingsSection, keys::lowLatencyKey, keys::lowLatencyKeyDefault) == 1;
+}
+
 std::string StoredOutputName(int category) {
   const char* key = OutputKeyOf(category);
   if (!key) return {};

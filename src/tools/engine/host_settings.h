@@ -20,6 +20,9 @@ struct ListeningState {
 
 ListeningState ReadListeningState();
 
+// The stored low-latency mode (lowLatencyKey is 1).
+bool ReadLowLatency();
+
 // The stored output device name of a category; empty for any other code.
 std::string StoredOutputName(int category);
 

@@ -2,7 +2,8 @@
 // default output, plays what every program plays through the processing
 // chain on the listening category's output device, and gives the default
 // back when SIGINT or SIGTERM ends it. SIGHUP reads the settings again and
-// switches category, profile and output device as the main window would.
+// switches category, profile, output device and latency mode as the main
+// window would.
 
 #include <poll.h>
 #include <sys/signalfd.h>
@@ -29,25 +30,28 @@ using namespace auralith;
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: auralith-engine [--stats SECONDS]\n"
+    "Usage: auralith-engine [--low-latency] [--stats SECONDS]\n"
     "Runs the Auralith audio engine on the session's sound server until SIGINT or SIGTERM;\n"
-    "SIGHUP reads the settings again (category, profile, output device).\n"
+    "SIGHUP reads the settings again (category, profile, output device, latency mode).\n"
     "The listening state comes from the settings (AURALITH_CONFIG_DIR replaces their folder);\n"
     "the driver stand-in ulxd must be running.\n"
+    "  --low-latency    output in 10 ms blocks (for video), whatever the settings say\n"
     "  --stats SECONDS  print the engine's counters every SECONDS seconds\n";
 
 void PrintCounters(const char* what, const audio::AudioEngine& engine) {
   const audio::PlayerCounters c = engine.Player().Counters();
-  std::printf("auralith-engine: %s: blocks=%llu processed=%llu underruns=%u failed-exchanges=%llu audio-thread=%d\n",
-              what, static_cast<unsigned long long>(c.blocks), static_cast<unsigned long long>(c.processedBlocks),
-              c.underruns, static_cast<unsigned long long>(c.failedExchanges), engine.Player().AudioThreadId());
+  std::printf(
+      "auralith-engine: %s: blocks=%llu processed=%llu underruns=%u failed-exchanges=%llu audio-thread=%d "
+      "block-bytes=%d\n",
+      what, static_cast<unsigned long long>(c.blocks), static_cast<unsigned long long>(c.processedBlocks), c.underruns,
+      static_cast<unsigned long long>(c.failedExchanges), engine.Player().AudioThreadId(), c.headerBytes);
   std::fflush(stdout);
 }
 
 void ReportPlayback(const audio::AudioEngine& engine) {
   const std::string sink = engine.PlayingOn();
   if (!sink.empty())
-    std::printf("auralith-engine: playing on %s\n", sink.c_str());
+    std::printf("auralith-engine: playing on %s in blocks of %d ms\n", sink.c_str(), engine.BlockMsInUse());
   else
     std::printf("auralith-engine: not playing\n");
   std::fflush(stdout);
@@ -71,6 +75,7 @@ void ApplyProfile(dsp::DspState& processing, profiles::Profile& profile, const e
 
 struct Options {
   int statsSeconds = 0;
+  bool lowLatency = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options, int& exitCode) {
@@ -80,6 +85,10 @@ bool ParseOptions(int argc, char** argv, Options& options, int& exitCode) {
       std::fputs(kUsage, stdout);
       exitCode = 0;
       return false;
+    }
+    if (arg == "--low-latency") {
+      options.lowLatency = true;
+      continue;
     }
     if (arg == "--stats" && i + 1 < argc) {
       char* end = nullptr;
@@ -148,6 +157,7 @@ int main(int argc, char** argv) {
     engine.SetPlaybackNotice([&engine] { ReportPlayback(engine); });
     engine.TakeOverDefaultOutput(devices[std::size_t(virtualPosition)]);
     engine.SetCategory(listening.category);
+    engine.SetLowLatency(options.lowLatency || engine::ReadLowLatency());
     engine.SelectOutputDevice();
     if (!engine.StartAudio()) {
       // Leaving now with the virtual device as the default would silence
@@ -177,6 +187,8 @@ int main(int argc, char** argv) {
           engine.SetCategory(listening.category);
           ApplyProfile(*processing, profile, listening, false, messages, toldIncomplete);
           engine.SwitchOutputDevice();
+          // Restarts the output only when the block size changes.
+          engine.SetLowLatency(options.lowLatency || engine::ReadLowLatency());
           ReportPlayback(engine);
         }
       }

@@ -23,6 +23,7 @@ class EngineControl : public AudioControl {
   void RestoreDefaultOutput() override { engine_.RestoreDefaultOutput(); }
   void SetCategory(int category) override { engine_.SetCategory(category); }
   void SelectOutputDevice() override { engine_.SelectOutputDevice(); }
+  void SetLowLatency(bool on) override { engine_.SetLowLatency(on); }
   int StartAudio() override { return engine_.StartAudio(); }
   int SwitchOutputDevice() override { return engine_.SwitchOutputDevice(); }
   void StopAudio() override { engine_.StopAudio(); }

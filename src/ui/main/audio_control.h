@@ -29,6 +29,8 @@ class AudioControl {
   virtual void RestoreDefaultOutput() = 0;
   virtual void SetCategory(int category) = 0;
   virtual void SelectOutputDevice() = 0;
+  // 10 ms output blocks instead of 40 ms; a running output restarts.
+  virtual void SetLowLatency(bool on) = 0;
   // 1 when the driver link opened; nothing happens while the engine runs.
   virtual int StartAudio() = 0;
   virtual int SwitchOutputDevice() = 0;

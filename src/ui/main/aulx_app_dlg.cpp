@@ -121,6 +121,8 @@ bool AUlxAppDlg::Start() {
   SetUpSkin();
   // 7, 8
   audio_->SetCategory(category_);
+  audio_->SetLowLatency(store_.GetProfileInt(keys::settingsSection, keys::lowLatencyKey, keys::lowLatencyKeyDefault) ==
+                        1);
   audio_->SelectOutputDevice();
   int started = 0;
   RunEngineOperation([this, &started] { started = audio_->StartAudio(); });
@@ -406,6 +408,11 @@ void AUlxAppDlg::ChooseOutputDevice(const audio::OutputDevice& device) {
                               QString::fromStdString(device.productName));
     audio_->SwitchOutputDevice();
   });
+}
+
+void AUlxAppDlg::SetLowLatency(bool on) {
+  if (shutDown_) return;
+  RunEngineOperation([this, on] { audio_->SetLowLatency(on); });
 }
 
 void AUlxAppDlg::StopEngine() { audio_->StopAudio(); }

@@ -98,6 +98,8 @@ class AUlxAppDlg : public SkinWindow,
   void Open();
   // The output device item of the tray menu: `device` as the menu listed it.
   void ChooseOutputDevice(const audio::OutputDevice& device);
+  // The settings pane's low-latency check box (it stores the choice).
+  void SetLowLatency(bool on);
   // Saves the state and gives everything back; runs once.
   void Shutdown();
   // Quit: shutdown, close the window, end the loop (at once or, inside a

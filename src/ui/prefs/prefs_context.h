@@ -45,6 +45,9 @@ struct PrefsContext {
   std::function<void(const audio::OutputDevice& device)> chooseOutputDevice;
   // RefreshPanes, then shows the dialog.
   std::function<void()> showPreferences;
+  // Switches the running engine to the low-latency mode or back (the pane
+  // stores the choice).
+  std::function<void(bool on)> setLowLatency;
 };
 
 }  // namespace auralith::ui

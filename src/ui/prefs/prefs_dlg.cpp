@@ -104,6 +104,7 @@ std::unique_ptr<PreferencesWindow> MakePreferencesDialog(AUlxAppDlg& mainWindow)
       },
       [&mainWindow](const audio::OutputDevice& device) { mainWindow.ChooseOutputDevice(device); },
       [&mainWindow] { mainWindow.ShowPreferences(); },
+      [&mainWindow](bool on) { mainWindow.SetLowLatency(on); },
   };
   return std::make_unique<APrefsDlg>(context, MakeProfileServerService(&mainWindow), &mainWindow);
 }

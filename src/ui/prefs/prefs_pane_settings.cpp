@@ -160,18 +160,23 @@ void APrefsPaneSettings::BuildControls() {
   SetTip(lock_, kLockTip);
   connect(lock_, &QPushButton::clicked, this, &APrefsPaneSettings::OnLockButton);
   auto* frame = new QGroupBox(QStringLiteral("Select an output device"), this);
-  frame->setGeometry(DluRect(16, 215, 266, 30));
+  frame->setGeometry(DluRect(16, 211, 266, 34));
   frame->lower();
   auto* outputLabel = new QLabel(QStringLiteral("Output Device"), this);
-  outputLabel->setGeometry(DluRect(33, 226, 46, 8));
+  outputLabel->setGeometry(DluRect(33, 221, 46, 8));
   FitTextToWidth(*outputLabel, outputLabel->text(), 2);
   output_ = new QComboBox(this);
-  output_->setGeometry(DluRect(90, 225, 182, 12));
+  output_->setGeometry(DluRect(90, 220, 182, 12));
   output_->setAccessibleName(QStringLiteral("Output Device"));
   SetTip(output_, kOutputTip);
   outputLabel->setBuddy(output_);
   // Only the user's choice counts: code filling the box never writes.
   connect(output_, &QComboBox::activated, this, &APrefsPaneSettings::OnOutputChosen);
+  lowLatency_ = new QCheckBox(QStringLiteral("Low latency (for video)"), this);
+  lowLatency_->setGeometry(DluRect(90, 234, 182, 9));
+  lowLatency_->setAccessibleName(lowLatency_->text());
+  lowLatency_->setToolTip(QStringLiteral("Smaller output blocks keep the sound in step with the picture"));
+  connect(lowLatency_, &QCheckBox::clicked, this, &APrefsPaneSettings::OnLowLatencyClicked);
 }
 
 QString APrefsPaneSettings::OutputKey() const {
@@ -211,6 +216,11 @@ void APrefsPaneSettings::ShowDevice(bool firstRunMayStore) {
       output_->addItem(QString::fromStdString(device.productName), QString::fromStdString(device.sinkName));
     output_->setCurrentIndex(shown.row);
   }
+  {
+    const QSignalBlocker block(lowLatency_);
+    lowLatency_->setChecked(
+        context_.store.GetProfileInt(keys::settingsSection, keys::lowLatencyKey, keys::lowLatencyKeyDefault) == 1);
+  }
   // A stored device that is absent is kept for when it comes back; only a
   // category with nothing stored takes the device that plays.
   if (firstRunMayStore && shown.firstRun && shown.row >= 0) context_.chooseOutputDevice(listed[std::size_t(shown.row)]);
@@ -222,6 +232,12 @@ void APrefsPaneSettings::OnOutputChosen(int row) {
   device.productName = output_->itemText(row).toStdString();
   device.sinkName = output_->itemData(row).toString().toStdString();
   context_.chooseOutputDevice(device);
+}
+
+void APrefsPaneSettings::OnLowLatencyClicked() {
+  const bool on = lowLatency_->isChecked();
+  context_.store.WriteProfileInt(keys::settingsSection, keys::lowLatencyKey, on ? 1 : 0);
+  if (context_.setLowLatency) context_.setLowLatency(on);
 }
 
 void APrefsPaneSettings::RefreshProfiles() {

@@ -51,6 +51,7 @@ class APrefsPaneSettings : public QWidget, public StoredProfileHandler {
   void OnKiroClicked();
   void OnLockButton();
   void OnOutputChosen(int row);
+  void OnLowLatencyClicked();
 
   // StoredProfileHandler
   void ProfileStored(const std::string& storedPath) override;
@@ -67,6 +68,7 @@ class APrefsPaneSettings : public QWidget, public StoredProfileHandler {
   QCheckBox* Kiro() const { return kiro_; }
   QPushButton* LockButton() const { return lock_; }
   QComboBox* OutputDevices() const { return output_; }
+  QCheckBox* LowLatency() const { return lowLatency_; }
 
  private:
   void BuildControls();
@@ -86,6 +88,7 @@ class APrefsPaneSettings : public QWidget, public StoredProfileHandler {
   QCheckBox* kiro_ = nullptr;
   QPushButton* lock_ = nullptr;
   QComboBox* output_ = nullptr;
+  QCheckBox* lowLatency_ = nullptr;
   ProfileBrowser* browser_ = nullptr;  // a child of the pane
   ProfileService& service_;
 };

@@ -49,6 +49,16 @@ TEST_F(HostSettings, AFirstRunIsDesktopSpeakersMusicAndProcessingOff) {
   EXPECT_EQ(state.userEq, render::kDefaultUserEqRecord);
 }
 
+TEST_F(HostSettings, OnlyALowLatencyKeyOfOneSelectsTheSmallBlocks) {
+  EXPECT_FALSE(ReadLowLatency()) << "off by default";
+  Write(keys::lowLatencyKey, 1);
+  EXPECT_TRUE(ReadLowLatency());
+  Write(keys::lowLatencyKey, 2);
+  EXPECT_FALSE(ReadLowLatency());
+  store().WriteProfileString(keys::settingsSection, keys::lowLatencyKey, "yes");
+  EXPECT_FALSE(ReadLowLatency());
+}
+
 TEST_F(HostSettings, KiroCountsOnlyForHeadphones) {
   Write(keys::headphoneKiroKey, 1);
   Write(keys::modeKey, 0);

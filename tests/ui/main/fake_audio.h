@@ -18,6 +18,7 @@ class FakeAudio : public AudioControl {
     bool running = false;
     std::function<void()> onStart;  // runs inside StartAudio
     int category = -1;
+    int lowLatency = -1;  // not set yet
   };
 
   explicit FakeAudio(Shared& shared) : shared_(shared) {}
@@ -29,6 +30,7 @@ class FakeAudio : public AudioControl {
   void RestoreDefaultOutput() override { shared_.calls.push_back("restore"); }
   void SetCategory(int category) override { shared_.category = category; }
   void SelectOutputDevice() override { shared_.calls.push_back("select"); }
+  void SetLowLatency(bool on) override { shared_.lowLatency = on ? 1 : 0; }
   int StartAudio() override {
     shared_.calls.push_back("start");
     if (shared_.onStart) shared_.onStart();

@@ -184,6 +184,16 @@ TEST_F(MainWindowTest, StoredStateIsRestoredAndProcessingGoesOnAfterTheProfile) 
   EXPECT_EQ(window.PowerAlternateImage(), image_id::kPowerOn);
 }
 
+TEST_F(MainWindowTest, TheStoredLatencyModeReachesTheEngineBeforeItStarts) {
+  Store(keys::lowLatencyKey, 1);
+  int atStart = -1;
+  engine_.onStart = [this, &atStart] { atStart = engine_.lowLatency; };
+  AUlxAppDlg& window = Started();
+  EXPECT_EQ(atStart, 1);
+  window.SetLowLatency(false);
+  EXPECT_EQ(engine_.lowLatency, 0) << "the settings pane's switch reaches the running engine";
+}
+
 TEST_F(MainWindowTest, OutOfRangeStoredValuesReadAsDefaults) {
   Store(keys::isVisibleKey, 1);
   Store(keys::modeKey, 5);

@@ -87,7 +87,8 @@ class PrefsFixture : public ::testing::Test {
                                     store_->WriteProfileString(settings::settingsSection, OutputKeyFor(category_),
                                                                QString::fromStdString(device.productName));
                                   },
-                                  [this] { ++showPreferences_; }});
+                                  [this] { ++showPreferences_; },
+                                  [this](bool on) { lowLatencySwitches_.push_back(on); }});
   }
   void TearDown() override {
     unsetenv(settings::configDirEnv);
@@ -120,6 +121,7 @@ class PrefsFixture : public ::testing::Test {
   std::vector<int> setCategories_;
   std::vector<audio::OutputDevice> chosen_;
   int showPreferences_ = 0;
+  std::vector<bool> lowLatencySwitches_;
   std::optional<PrefsContext> context_;
 };
 

@@ -49,7 +49,7 @@ class PrefsPaneAboutTest : public ::testing::Test {
   settings::SettingsStore store{QStringLiteral("Halvorn Test"), QStringLiteral("AboutPane")};
   std::unique_ptr<dsp::DspState> state = std::make_unique<dsp::DspState>();
   NoProfiles profiles;
-  PrefsContext context{store, *state, profiles, {}, {}, {}, {}, {}, {}, {}};
+  PrefsContext context{store, *state, profiles, {}, {}, {}, {}, {}, {}, {}, {}};
   APrefsPaneAbout pane{context};
 };
 

@@ -54,7 +54,7 @@ class PrefsPaneEqTest : public ::testing::Test {
   }
 
   APrefsPaneEq& Make() {
-    context_.emplace(PrefsContext{*store_, *state_, profiles_, {}, {}, {}, {}, {}, {}, {}});
+    context_.emplace(PrefsContext{*store_, *state_, profiles_, {}, {}, {}, {}, {}, {}, {}, {}});
     context_->category = [this] { return mainCategory_; };
     context_->setCategory = [this](int code) {
       switches_.push_back(code);

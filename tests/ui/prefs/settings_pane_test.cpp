@@ -92,6 +92,33 @@ TEST_F(SettingsPaneTest, OnlyTheUsersChoiceOfDeviceIsStoredAndDestructionWritesN
   EXPECT_EQ(chosen_.size(), 1u);
 }
 
+TEST_F(SettingsPaneTest, TheLowLatencyBoxShowsTheStoredModeAndOnlyAClickStoresAndSwitchesIt) {
+  store_->WriteProfileInt(keys::settingsSection, keys::lowLatencyKey, 1);
+  const auto pane = MakePane();
+  QCheckBox* box = pane->LowLatency();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->accessibleName(), "Low latency (for video)");
+  EXPECT_EQ(box->text(), "Low latency (for video)");
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_TRUE(lowLatencySwitches_.empty()) << "showing the stored mode switches nothing";
+
+  pane->show();
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(lowLatencySwitches_, std::vector<bool>{false});
+  EXPECT_EQ(store_->GetProfileInt(keys::settingsSection, keys::lowLatencyKey, -1), 0);
+  box->click();
+  EXPECT_EQ(lowLatencySwitches_, (std::vector<bool>{false, true}));
+  EXPECT_EQ(store_->GetProfileInt(keys::settingsSection, keys::lowLatencyKey, -1), 1);
+
+  // Written elsewhere (the headless host's settings): a refresh shows it
+  // without switching the engine again.
+  store_->WriteProfileInt(keys::settingsSection, keys::lowLatencyKey, 0);
+  pane->RefreshLists();
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(lowLatencySwitches_.size(), 2u);
+}
+
 TEST_F(SettingsPaneTest, PresetThreeOfFiveMovesTheThirdToSlotOne) {
   category_ = 1;
   std::vector<QString> paths;
