@@ -6,11 +6,13 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "audio/output_devices.h"
 #include "audio/pulse_client.h"
 #include "audio/realtime.h"
+#include "ulx/sound_server_kind.h"
 
 namespace auralith::audio {
 namespace {
@@ -99,6 +101,17 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
               pa_context_state_t state = pa_context_get_state(context_);
               return state == PA_CONTEXT_READY ? 1 : PA_CONTEXT_IS_GOOD(state) ? 0 : -1;
             });
+  // The server's kind decides the request size (ulx/sound_server_kind.h).
+  serverKind_ = ServerKind::Unknown;
+  if (ok) {
+    if (pa_operation* op = pa_context_get_server_info(context_, &OnServerInfo, this)) {
+      WaitUntil([this] {
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context_))) return -1;
+        return serverKind_ == ServerKind::Unknown ? 0 : 1;
+      });
+      pa_operation_unref(op);
+    }
+  }
   if (ok) {
     stream_ = pa_stream_new(context_, "Auralith output", &sampleFormat, nullptr);
     ok = stream_ != nullptr;
@@ -116,7 +129,10 @@ int WaveOut::Open(const std::string& sinkName, const WaveFormat& format, uint32_
     // flags each header done as the server takes it, and early requests
     // keep the sink's own buffer that small too, so the headers set the
     // latency. Small requests pull a graph-based server (PipeWire) down to
-    // small periods, which only the low-latency mode asks for.
+    // small periods, which only the low-latency mode asks for; plain
+    // PulseAudio keeps its sink buffer as small as the requests, so there
+    // they stay at a sixteenth of the queue at most.
+    if (serverKind_ != ServerKind::Graph) requestBytes = std::min(requestBytes, queueBytes / 16);
     attr.minreq = requestBytes / frame * frame;
     if (attr.minreq == 0) attr.minreq = frame;
     attr.prebuf = attr.minreq;
@@ -268,6 +284,12 @@ void WaveOut::MarkLost() {
 void WaveOut::OnContextState(pa_context* context, void* self) {
   auto* device = static_cast<WaveOut*>(self);
   if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) device->MarkLost();
+  pa_threaded_mainloop_signal(device->loop_, 0);
+}
+
+void WaveOut::OnServerInfo(pa_context*, const pa_server_info* info, void* self) {
+  auto* device = static_cast<WaveOut*>(self);
+  device->serverKind_ = info && ulx::RunsAGraph(info->server_name) ? ServerKind::Graph : ServerKind::Plain;
   pa_threaded_mainloop_signal(device->loop_, 0);
 }
 

@@ -13,6 +13,7 @@
 // Unprepare and Write on any thread (the audio thread), lock-free. The
 // device's own thread plays the headers and flags them.
 
+#include <pulse/introspect.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
@@ -100,6 +101,7 @@ class WaveOut {
   };
 
   static void OnContextState(pa_context* context, void* self);
+  static void OnServerInfo(pa_context* context, const pa_server_info* info, void* self);
   static void OnStreamState(pa_stream* stream, void* self);
   static void OnWritable(pa_stream* stream, size_t bytes, void* self);
   static void OnUnderflow(pa_stream* stream, void* self);
@@ -132,6 +134,9 @@ class WaveOut {
   std::size_t inStreamCount_ = 0;
   uint64_t written_ = 0;
   uint32_t bufferBytes_ = 0;
+  // What the server said it is, at Open (under the main loop's lock).
+  enum class ServerKind { Unknown, Plain, Graph };
+  ServerKind serverKind_ = ServerKind::Unknown;
   std::atomic<bool> deviceThreadRaised_{false};
 };
 

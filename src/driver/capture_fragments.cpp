@@ -1,7 +1,5 @@
 #include "driver/capture_fragments.h"
 
-#include <cstring>
-
 namespace auralith::ulxd {
 
 bool CaptureFragments::Update(const uint32_t* readerBlocks, size_t count) {
@@ -12,8 +10,6 @@ bool CaptureFragments::Update(const uint32_t* readerBlocks, size_t count) {
   bytes_ = bytes;
   return true;
 }
-
-bool RunsAGraph(const char* serverName) { return serverName && std::strstr(serverName, "PipeWire"); }
 
 uint32_t FragmentForServer(uint32_t wanted, bool graphServer) {
   return wanted == kLargeFragmentBytes && !graphServer ? kPlainServerFragmentBytes : wanted;

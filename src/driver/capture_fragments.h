@@ -18,9 +18,6 @@ inline constexpr uint32_t kLargeFragmentBytes = kBlockBytes;
 inline constexpr uint32_t kSmallFragmentBytes = 220 * kStreamFrameBytes;
 inline constexpr uint32_t kPlainServerFragmentBytes = kStreamRate / 100 * kStreamFrameBytes;
 
-// True for a server that runs its clients in one graph (PipeWire, from the
-// name its Pulse server reports).
-bool RunsAGraph(const char* serverName);
 // The fragment to ask the server for when the clients want `wanted`.
 uint32_t FragmentForServer(uint32_t wanted, bool graphServer);
 

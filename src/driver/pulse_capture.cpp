@@ -9,6 +9,7 @@
 #include "driver/log.h"
 #include "driver/sink_arguments.h"
 #include "dsp/stream_format.h"
+#include "ulx/sound_server_kind.h"
 
 namespace auralith::ulxd {
 namespace {
@@ -153,7 +154,7 @@ void PulseCapture::OnContextState(pa_context* context, void* self) {
 void PulseCapture::OnServerInfo(pa_context* context, const pa_server_info* info, void* self) {
   auto* capture = static_cast<PulseCapture*>(self);
   if (context != capture->context_ || !info) return;
-  capture->graphServer_ = RunsAGraph(info->server_name);
+  capture->graphServer_ = ulx::RunsAGraph(info->server_name);
   ULXD_DEBUG("%s %s: normal capture fragments of %.1f ms", info->server_name, info->server_version,
              Milliseconds(FragmentForServer(kLargeFragmentBytes, capture->graphServer_)));
 }

@@ -14,6 +14,7 @@
 #include "driver/ring_writer.h"
 #include "driver/shared_ring.h"
 #include "ulx/ring_layout.h"
+#include "ulx/sound_server_kind.h"
 
 namespace auralith::ulxd {
 namespace {
@@ -529,9 +530,9 @@ TEST(CaptureFragments, SmallWhileAnyClientReadsInSmallBlocks) {
 }
 
 TEST(CaptureFragments, PlainPulseAudioKeepsTenMillisecondsNormally) {
-  EXPECT_TRUE(RunsAGraph("PulseAudio (on PipeWire 0.3.65)"));
-  EXPECT_FALSE(RunsAGraph("pulseaudio"));
-  EXPECT_FALSE(RunsAGraph(nullptr));
+  EXPECT_TRUE(ulx::RunsAGraph("PulseAudio (on PipeWire 0.3.65)"));
+  EXPECT_FALSE(ulx::RunsAGraph("pulseaudio"));
+  EXPECT_FALSE(ulx::RunsAGraph(nullptr));
   EXPECT_EQ(FragmentForServer(kLargeFragmentBytes, true), kLargeFragmentBytes);
   EXPECT_EQ(FragmentForServer(kLargeFragmentBytes, false), 441u * 4);
   EXPECT_EQ(FragmentForServer(kSmallFragmentBytes, false), kSmallFragmentBytes);
