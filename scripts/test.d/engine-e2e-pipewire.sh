@@ -70,7 +70,7 @@ for quantum in $quanta; do
     continue
   fi
   echo "-- $(pactl info | sed -n 's/^Server Name: //p'), 44100 Hz, quantum $quantum frames"
-  bash "$root/scripts/test.d/engine-e2e.sh" 2>&1 | sed 's/^/  /'
+  AURALITH_GRAPH_PERIOD=$quantum bash "$root/scripts/test.d/engine-e2e.sh" 2>&1 | sed 's/^/  /'
   check "the end-to-end checks pass on PipeWire at quantum $quantum" [ "${PIPESTATUS[0]}" -eq 0 ]
   [ "$quantum" = "${quanta%% *}" ] && run_script_checks
   pipewire_stop

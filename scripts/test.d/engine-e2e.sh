@@ -124,7 +124,16 @@ check "large: the output plays in blocks of 40 ms" log_has "$work/large.log" "in
 # The low-latency mode changes the block size, never what the chain computes.
 compare_run small lowLatencyKey=1
 check "small: the output plays in blocks of 10 ms" log_has "$work/small.log" "in blocks of 10 ms"
-check "small: no fallback to the large blocks" log_lacks "$work/small.log" "cannot keep up"
+# A graph period fixed longer than the small blocks' queue (four 10 ms
+# headers) cannot feed it: there the engine must fall back to the large
+# blocks, and still play exactly.
+graph_period="${AURALITH_GRAPH_PERIOD:-0}"
+if [ "$graph_period" -gt $((4 * 441)) ]; then
+  check "small: falls back to the large blocks under a graph period of $graph_period frames" \
+    log_has "$work/small.log" "cannot keep up"
+else
+  check "small: no fallback to the large blocks" log_lacks "$work/small.log" "cannot keep up"
+fi
 # And the two recordings against each other: the large blocks' from where the
 # signal starts in it, as the reference of the small blocks'. Within 1 LSB as
 # against the rendering: the zeros before the signal in its first block (as
