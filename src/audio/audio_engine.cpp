@@ -160,10 +160,7 @@ bool AudioEngine::FellBack() const {
 
 void AudioEngine::RestartOutputLocked(bool quiet) {
   if (!player_.IsOpen() || !player_.Running()) return;
-  const HeaderLayout layout = LayoutLocked();
-  const HeaderLayout current = player_.Layout();
-  if (layout.count == current.count && layout.bytes == current.bytes && layout.requestBytes == current.requestBytes)
-    return;
+  if (LayoutLocked() == player_.Layout()) return;
   player_.Stop();
   // Quiet on the watch thread: a failed start is retried there like a lost
   // device.

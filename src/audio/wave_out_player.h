@@ -37,6 +37,7 @@ struct HeaderLayout {
   int count = kHeaderCount;
   int bytes = kHeaderBytes;
   int requestBytes = kHeaderBytes;
+  bool operator==(const HeaderLayout&) const = default;
 };
 
 constexpr HeaderLayout HeaderLayoutFor(bool lowLatency) {

@@ -53,10 +53,16 @@ std::string CopyIfMissing(const std::string& source, const std::string& target) 
 
 }  // namespace
 
-std::string InstalledDataFolder() {
+std::string RunningProgramPath() {
   std::error_code failed;
   const fs::path program = fs::read_symlink("/proc/self/exe", failed);
-  if (failed) return {};
+  return failed ? std::string{} : program.string();
+}
+
+std::string InstalledDataFolder() {
+  const fs::path program = RunningProgramPath();
+  if (program.empty()) return {};
+  std::error_code failed;
   const fs::path folder = (program.parent_path() / AURALITH_DATA_FROM_BINDIR).lexically_normal();
   if (!fs::is_directory(folder, failed)) return {};
   std::string text = folder.string();

@@ -5,6 +5,10 @@
 
 namespace auralith::profiles {
 
+// The running program's own path, as /proc/self/exe names it (without
+// symbolic links); empty when it cannot be read.
+std::string RunningProgramPath();
+
 // The installed, read-only data folder ("/usr/share/auralith/" in the
 // package), found from the running program: the data folder relative to the
 // folder of the executable, so an installation under any prefix, also an

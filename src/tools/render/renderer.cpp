@@ -15,7 +15,6 @@
 #include <sys/stat.h>
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -43,10 +42,9 @@ bool AllZero(const std::int16_t* samples, std::size_t count) {
 }
 
 bool RunsFromBuildTree() {
-  std::error_code failed;
-  const std::string program = std::filesystem::read_symlink("/proc/self/exe", failed).string();
+  const std::string program = profiles::RunningProgramPath();
   const std::string tree = AURALITH_BUILD_TREE_DIR "/";
-  return !failed && program.compare(0, tree.size(), tree) == 0;
+  return !program.empty() && program.compare(0, tree.size(), tree) == 0;
 }
 
 // Blocks of the audio thread in a row, read and written at once (fewer,
