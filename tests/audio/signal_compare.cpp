@@ -7,8 +7,11 @@
 // SKIP_SECONDS leaves the reference's first seconds out of the count (a
 // chain that played other sound before still carries its state there).
 // The recording is raw 16-bit little-endian stereo at 44100 Hz. Prints one
-// line "lag=N compared=N within=N share=P maxdiff=N" and exits 0 when at
-// least 99.9 % of the reference's samples are within the tolerance.
+// line "lag=N compared=N within=N share=P maxdiff=N exact_seconds=S" and
+// exits 0 when at least 99.9 % of the reference's samples are within the
+// tolerance. exact_seconds is how long the recording follows the reference
+// within the tolerance from the reference's onset on, until the first frame
+// outside it (a dropped block shifts everything after it).
 
 #include <sndfile.h>
 
@@ -102,9 +105,17 @@ int main(int argc, char** argv) {
     maxDiff = std::max(maxDiff, diff);
     if (diff <= tolerance) ++within;
   }
+  std::size_t exactFrames = 0;
+  for (std::size_t f = std::size_t(Onset(ref)); 2 * f + 1 < ref.size(); ++f, ++exactFrames) {
+    const std::size_t at = 2 * (f + std::size_t(lag));
+    if (at + 1 >= rec.size() || std::abs(int(ref[2 * f]) - int(rec[at])) > tolerance ||
+        std::abs(int(ref[2 * f + 1]) - int(rec[at + 1])) > tolerance)
+      break;
+  }
   // Missing samples at the end count as outside too.
   const std::size_t compared = ref.size() > skip ? ref.size() - skip : 0;
   const double share = compared == 0 ? 0 : double(within) / double(compared);
-  std::printf("lag=%ld compared=%zu within=%zu share=%.5f maxdiff=%d\n", lag, compared, within, share, maxDiff);
+  std::printf("lag=%ld compared=%zu within=%zu share=%.5f maxdiff=%d exact_seconds=%.2f\n", lag, compared, within,
+              share, maxDiff, double(exactFrames) / 44100.0);
   return share >= kRequiredShare ? 0 : 1;
 }
