@@ -252,11 +252,15 @@ if pactl info | grep -q "on PipeWire"; then
   check "3 s later the virtual device is still the default" default_is auralith
   check "and the engine still plays on the speakers" [ "$(engine_sink)" = speakers ]
   wait "$play_pid"
-  sleep 0.5
+  # The tail is still on its way through the ring, the engine's output queue
+  # and two graph periods of up to 93 ms each.
+  sleep 1.5
   stop_record
   got=$(nonzero_seconds "$work/session.raw")
   echo "sound on the speakers meanwhile: $got s of 4"
-  check "the sound reached the speakers all along" at_least "$got" 3.9
+  # A stream moved elsewhere loses the rest of the 4 s; a stall of this
+  # machine, a block or two.
+  check "the sound reached the speakers all along" at_least "$got" 3.7
   check "the engine ends cleanly" stop_engine
   check "and the default is given back" default_is speakers
   if [ -n "${PIPEWIRE_PRIVATE_DIR:-}" ]; then
