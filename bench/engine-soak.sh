@@ -67,7 +67,8 @@ sox -n -r 44100 -c 2 -b 16 "$work/music.wav" synth 50 pinknoise tremolo 2 60 gai
 sox -n -r 44100 -c 2 -b 16 "$work/click.wav" synth 0.01 square 1000 gain -3 pad 0 0.5
 
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$engine_pid/status"; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$engine_pid/task/$audio_tid/stat"; }
+# Nothing once the audio thread has ended (a fallback restarts the output on a new one).
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$engine_pid/task/$audio_tid/stat" 2>/dev/null; }
 stat_field() { sed -n "s/.*$1: .*$2=\([0-9]*\).*/\1/p" "$work/engine.log" | tail -n1; }
 
 start_engine() {  # start_engine MODE: the engine in MODE, its audio thread in $audio_tid
@@ -179,11 +180,15 @@ for mode in $modes; do
       "${rss_warm:-$rss_end}" "$rss_end" "$underruns" "$duration" "$busy" "$fell_back" <<'PY'
 import sys
 t0, t1, hz, b0, b1, block, rss0, rss1, under, seconds, busy, fell = sys.argv[1:13]
-audio_s = (int(b1) - int(b0)) * int(block) / 176400.0
-cpu_ms = (int(t1) - int(t0)) * 1000.0 / int(hz)
 print("underruns: %s in %s s of sound%s; fell back to the large blocks: %s"
       % (under, seconds, " with another core busy" if busy == "1" else "", fell))
-print("audio thread CPU: %.2f ms per second of audio (%.0f s of audio)" % (cpu_ms / max(audio_s, 1e-9), audio_s))
+if fell == "yes" or not t0 or not t1:
+    # The counters then mix both block sizes and the first thread is gone.
+    print("audio thread CPU: not measured, the output restarted in the large blocks")
+else:
+    audio_s = (int(b1) - int(b0)) * int(block) / 176400.0
+    cpu_ms = (int(t1) - int(t0)) * 1000.0 / int(hz)
+    print("audio thread CPU: %.2f ms per second of audio (%.0f s of audio)" % (cpu_ms / max(audio_s, 1e-9), audio_s))
 print("resident memory after warm-up: %s kB -> %s kB (growth %d kB)" % (rss0, rss1, int(rss1) - int(rss0)))
 PY
   )")
