@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "audio/debug_output.h"
-#include "audio/realtime.h"
 #include "audio/wave_out_player.h"
 #include "dsp/chain.h"
+#include "realtime/realtime.h"
 
 namespace auralith::audio {
 
@@ -122,7 +122,7 @@ int AudioThread::Run(WaveOutPlayer* player) {
   pthread_setname_np(pthread_self(), "auralith-audio");
   player->audioThreadId_.store(int(syscall(SYS_gettid)), std::memory_order_release);
   // Asked once, holding nothing, before the device opens (Open waits for it).
-  RaiseToRealtime();
+  realtime::RaiseToRealtime();
   player->priorityAsked_.store(true, std::memory_order_release);
   player->priorityAsked_.notify_all();
   WakeEvent& wake = player->wakeEvent_;

@@ -11,7 +11,7 @@
 
 #include "audio/output_devices.h"
 #include "audio/pulse_client.h"
-#include "audio/realtime.h"
+#include "realtime/realtime.h"
 #include "ulx/sound_server_kind.h"
 
 namespace auralith::audio {
@@ -308,7 +308,7 @@ void WaveOut::OnUnderflow(pa_stream*, void* self) {
 
 void WaveOut::RaiseDeviceThread(pa_threaded_mainloop*, void* self) {
   auto* device = static_cast<WaveOut*>(self);
-  RaiseToRealtime();
+  realtime::RaiseToRealtime();
   device->deviceThreadRaised_.store(true);
   device->deviceThreadRaised_.notify_all();
 }

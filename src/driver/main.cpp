@@ -22,6 +22,7 @@
 #include "driver/test_feed.h"
 #include "driver/wav_file.h"
 #include "dsp/stream_format.h"
+#include "realtime/realtime.h"
 #include "ulx/ring_layout.h"
 #include "ulx/ulx_interface.h"
 
@@ -139,6 +140,14 @@ int main(int argc, char** argv) {
     daemon.capture->Start();
   }
 
+  // The one thread captures the sound and answers every exchange the
+  // engine's audio thread waits for, so it runs at the same priority: with
+  // 10 ms blocks a late wake-up behind ordinary work underruns the output.
+  if (realtime::RaiseToRealtime() == realtime::ThreadPriority::Realtime) {
+    ULXD_INFO("running at real-time priority");
+  } else {
+    ULXD_INFO("running at normal priority: the system grants no real-time scheduling");
+  }
   int result = 0;
   pa_mainloop_run(daemon.loop, &result);
   daemon.feed.reset();

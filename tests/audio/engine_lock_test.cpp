@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "audio/realtime.h"
 #include "driver/harness/ulxd_harness.h"
 
 namespace auralith::audio {
@@ -88,17 +87,6 @@ TEST_F(EngineLockTest, WithoutARuntimeFolderUsesTheUsersPrivateOneInTmp) {
   struct stat st {};
   ASSERT_EQ(::stat(path.substr(0, path.rfind('/')).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 077, 0u) << "closed to everyone else";
-}
-
-TEST(RealtimeLimit, IsLoweredOnlyAsFarAsTheRealtimeServiceRequires) {
-  rlimit limit{};
-  ASSERT_TRUE(RtTimeLimitFor(RLIM_INFINITY, 200000, limit));
-  EXPECT_EQ(limit.rlim_cur, 200000u);
-  EXPECT_EQ(limit.rlim_max, 200000u);
-  EXPECT_TRUE(RtTimeLimitFor(500000, 200000, limit));
-  EXPECT_FALSE(RtTimeLimitFor(200000, 200000, limit)) << "low enough already";
-  EXPECT_FALSE(RtTimeLimitFor(50000, 200000, limit)) << "never raised, never lowered further";
-  EXPECT_FALSE(RtTimeLimitFor(RLIM_INFINITY, 0, limit)) << "no service that answered: left as it is";
 }
 
 }  // namespace

@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,7 +19,6 @@
 #include "audio/default_output.h"
 #include "audio/header_queue.h"
 #include "audio/output_devices.h"
-#include "audio/realtime.h"
 #include "audio/underrun_run.h"
 #include "audio/vt_device.h"
 #include "audio/wake_event.h"
@@ -284,51 +279,6 @@ TEST(WakeEvent, AWaiterWakesWhenAnotherThreadSetsIt) {
   event.Set();
   waiter.join();
   EXPECT_TRUE(woke.load());
-}
-
-TEST(Realtime, ThePriorityStaysWithinTheLimit) {
-  EXPECT_EQ(AllowedPriority(10, 5), 5);
-  EXPECT_EQ(AllowedPriority(10, 0), 0);
-  EXPECT_EQ(AllowedPriority(10, 99), 10);
-  EXPECT_EQ(AllowedPriority(10, long(RLIM_INFINITY)), 10);
-}
-
-TEST(Realtime, WhatItReportsIsWhatTheThreadGets) {
-  std::thread worker([] {
-    const ThreadPriority got = RaiseToRealtime();
-    int policy = 0;
-    sched_param param{};
-    ASSERT_EQ(pthread_getschedparam(pthread_self(), &policy, &param), 0);
-    EXPECT_EQ(got == ThreadPriority::Realtime, (policy & ~SCHED_RESET_ON_FORK) == SCHED_FIFO);
-  });
-  worker.join();
-}
-
-// Exit codes of the child below.
-constexpr int kStayedNormal = 0;
-constexpr int kCouldNotDropTheAllowance = 2;
-constexpr int kWentRealtimeAnyway = 3;
-
-TEST(Realtime, AThreadThatMayNotGoRealtimeStaysNormalWithoutFailing) {
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // Takes every real-time allowance away: no RLIMIT_RTPRIO, no privilege
-    // (an unprivileged user), no system bus and so no rtkit.
-    const rlimit none{0, 0};
-    if (setrlimit(RLIMIT_RTPRIO, &none) != 0) _exit(kCouldNotDropTheAllowance);
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(kCouldNotDropTheAllowance);
-    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/auralith/system_bus_socket", 1);
-    const ThreadPriority got = RaiseToRealtime();
-    int policy = -1;
-    sched_param param{};
-    pthread_getschedparam(pthread_self(), &policy, &param);
-    _exit(got == ThreadPriority::Normal && policy == SCHED_OTHER ? kStayedNormal : kWentRealtimeAnyway);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), kStayedNormal);
 }
 
 }  // namespace

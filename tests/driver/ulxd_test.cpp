@@ -2,6 +2,7 @@
 // interface, malformed requests, several clients and the end on SIGTERM.
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -172,6 +173,18 @@ TEST_F(UlxdTest, ReportsTheSimulatedVolumeOfItsTestFeed) {
   auto answer = client.Exchange(0);
   ASSERT_TRUE(answer.received);
   EXPECT_EQ(int32_t(ulx::LoadU32(answer.body.data() + 4)), -393216);
+}
+
+// Every exchange of the engine's audio thread waits for this one thread.
+TEST_F(UlxdTest, RunsAtRealtimePriorityWhereTheSystemGrantsItAndSaysWhich) {
+  Ulxd daemon(dir, {"--tone", "1000"});
+  ASSERT_TRUE(daemon.WaitReady()) << daemon.Log();
+  ASSERT_TRUE(daemon.WaitLog("running at ")) << daemon.Log();
+  const int policy = ::sched_getscheduler(daemon.Pid());
+  ASSERT_GE(policy, 0);
+  const bool realtime = (policy & ~SCHED_RESET_ON_FORK) == SCHED_FIFO;
+  EXPECT_EQ(realtime, daemon.Log().find("running at real-time priority") != std::string::npos) << daemon.Log();
+  if (::geteuid() == 0) EXPECT_TRUE(realtime) << "a privileged daemon always may";
 }
 
 TEST_F(UlxdTest, AnswersMalformedRequestsWithoutDisturbingOtherClients) {

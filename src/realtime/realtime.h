@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace auralith::audio {
+namespace auralith::realtime {
 
 // Priority asked for: above ordinary real-time work, below the sound
 // server's own threads and the kernel's.
@@ -29,4 +29,4 @@ int AllowedPriority(int priority, long limit);
 // when the limit may stay as it is.
 bool RtTimeLimitFor(rlim_t hardLimit, int64_t rtkitMax, rlimit& limit);
 
-}  // namespace auralith::audio
+}  // namespace auralith::realtime

@@ -1,4 +1,4 @@
-#include "audio/realtime.h"
+#include "realtime/realtime.h"
 
 #include <dbus/dbus.h>
 #include <pthread.h>
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace auralith::audio {
+namespace auralith::realtime {
 namespace {
 
 bool TrySchedFifo(int priority) {
@@ -129,4 +129,4 @@ ThreadPriority RaiseToRealtime(int priority) {
   return ThreadPriority::Normal;
 }
 
-}  // namespace auralith::audio
+}  // namespace auralith::realtime
