@@ -184,7 +184,9 @@ TEST_F(UlxdTest, RunsAtRealtimePriorityWhereTheSystemGrantsItAndSaysWhich) {
   ASSERT_GE(policy, 0);
   const bool realtime = (policy & ~SCHED_RESET_ON_FORK) == SCHED_FIFO;
   EXPECT_EQ(realtime, daemon.Log().find("running at real-time priority") != std::string::npos) << daemon.Log();
-  if (::geteuid() == 0) EXPECT_TRUE(realtime) << "a privileged daemon always may";
+  if (::geteuid() == 0) {
+    EXPECT_TRUE(realtime) << "a privileged daemon always may";
+  }
 }
 
 TEST_F(UlxdTest, AnswersMalformedRequestsWithoutDisturbingOtherClients) {
