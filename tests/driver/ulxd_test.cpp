@@ -11,8 +11,10 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -175,6 +177,17 @@ TEST_F(UlxdTest, ReportsTheSimulatedVolumeOfItsTestFeed) {
   EXPECT_EQ(int32_t(ulx::LoadU32(answer.body.data() + 4)), -393216);
 }
 
+// Whether this process, and so the daemon it starts, holds CAP_SYS_NICE
+// (root in a container may not).
+bool MaySetRealtimePriority() {
+  constexpr int kCapSysNice = 23;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("CapEff:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> kCapSysNice) & 1;
+  }
+  return false;
+}
+
 // Every exchange of the engine's audio thread waits for this one thread.
 TEST_F(UlxdTest, RunsAtRealtimePriorityWhereTheSystemGrantsItAndSaysWhich) {
   Ulxd daemon(dir, {"--tone", "1000"});
@@ -184,8 +197,8 @@ TEST_F(UlxdTest, RunsAtRealtimePriorityWhereTheSystemGrantsItAndSaysWhich) {
   ASSERT_GE(policy, 0);
   const bool realtime = (policy & ~SCHED_RESET_ON_FORK) == SCHED_FIFO;
   EXPECT_EQ(realtime, daemon.Log().find("running at real-time priority") != std::string::npos) << daemon.Log();
-  if (::geteuid() == 0) {
-    EXPECT_TRUE(realtime) << "a privileged daemon always may";
+  if (MaySetRealtimePriority()) {
+    EXPECT_TRUE(realtime) << "a daemon allowed to always does";
   }
 }
 
