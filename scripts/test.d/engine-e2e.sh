@@ -61,6 +61,11 @@ print("%.2f" % (sum(1 for v in left if abs(v) > 64) / 44100.0))
 PY
 }
 at_least() { python3 -c "import sys; sys.exit(0 if float('$1') >= float('$2') else 1)"; }
+underruns_in() { sed -n 's/.*stopped: .*underruns=\([0-9]*\).*/\1/p' "$1"; }  # underruns_in ENGINE_LOG
+# The engine leaves the small blocks only after a run of three underruns.
+fell_back_only_after_underruns() {  # fell_back_only_after_underruns ENGINE_LOG
+  log_lacks "$1" "cannot keep up" || [ "$(underruns_in "$1")" -ge 3 ]
+}
 
 start_driver
 
@@ -82,11 +87,13 @@ sox "$work/a.wav" "$work/b.wav" "$work/c.wav" "$work/d.wav" "$work/e.wav" "$work
 # rendering; the engine's log is $work/LABEL.log, the recording
 # $work/LABEL.raw. Up to three runs, as heard() does: on this shared machine a
 # stall of the audio thread now and then drops a block (an underrun); a fault
-# of the processing fails every run. Stalls come in spells of minutes here,
-# which can take all three runs of the 10 ms blocks: when the engine reported
-# an underrun in every run, the longest stretch played exactly up to the
-# first dropped block must last $min_exact_seconds s (hundreds of blocks);
-# that run's recording is kept as $work/LABEL.best.raw.
+# of the processing fails every run. Stalls come in spells of minutes here
+# (the host has taken more than half of the virtual processors' time in
+# them), which can take all three runs of the 10 ms blocks: then two more
+# runs follow, and when the engine reported an underrun in every run, the
+# longest stretch played exactly up to the first dropped block must last
+# $min_exact_seconds s (hundreds of blocks); that run's recording is kept as
+# $work/LABEL.best.raw.
 min_exact_seconds=2
 exact_seconds() { sed -n 's/.* exact_seconds=\([0-9.]*\).*/\1/p' <<<"$1"; }
 compare_attempt() {  # compare_attempt LABEL: 0 when exact and without underruns
@@ -109,7 +116,7 @@ compare_attempt() {  # compare_attempt LABEL: 0 when exact and without underruns
   if [ -n "$lag" ]; then
     python3 -c "print('$label: latency, play start to output: %.0f ms (approximate: process start times)' % ((float('$record_start') + $lag / 44100.0 - float('$play_start')) * 1000))"
   fi
-  underruns=$(sed -n 's/.*stopped: .*underruns=\([0-9]*\).*/\1/p' "$work/$label.log")
+  underruns=$(underruns_in "$work/$label.log")
   echo "$label: underruns: ${underruns:-unknown}"
   [ $status -eq 0 ] && [ "${underruns:-1}" -eq 0 ] && return 0
   if [ "${underruns:-0}" -gt 0 ]; then
@@ -127,7 +134,14 @@ compare_run() {
   local label="$1" attempt result=1 status; shift
   write_settings isProcessingKey=1 modeKey=2 musicKey=1 "$@"
   rm -f "$work/$label.best" "$work/$label.best.raw" "$work/$label.processing"
-  for attempt in 1 2 3; do
+  for attempt in 1 2 3 4 5; do
+    # Runs 4 and 5 only while every run so far underran: a spell of stalls,
+    # given a few seconds to pass.
+    if [ $attempt -gt 3 ]; then
+      [ -e "$work/$label.processing" ] && break
+      at_least "$(cat "$work/$label.best" 2>/dev/null || echo 0)" "$min_exact_seconds" && break
+      sleep 5
+    fi
     compare_attempt "$label" && { result=0; rm -f "$work/$label.best" "$work/$label.best.raw"; break; }
     status=$?
     [ $status -eq 2 ] && { result=2; break; }
@@ -156,7 +170,9 @@ if [ "$graph_period" -gt $((4 * 441)) ]; then
   check "small: falls back to the large blocks under a graph period of $graph_period frames" \
     log_has "$work/small.log" "cannot keep up"
 else
-  check "small: no fallback to the large blocks" log_lacks "$work/small.log" "cannot keep up"
+  # A stall of this machine in the last run may make it fall back, rightly.
+  check "small: no fallback to the large blocks but after a run of underruns" \
+    fell_back_only_after_underruns "$work/small.log"
 fi
 # And the two recordings against each other: the large blocks' from where the
 # signal starts in it, as the reference of the small blocks'. Within 1 LSB as
