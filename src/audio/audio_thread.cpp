@@ -54,6 +54,7 @@ class AudioThread {
 
  private:
   static void Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, int category);
+  static void Process(WaveOutPlayer& player, WaveHeader& header, int bytes, int category);
   static void TakeHandedOverLink(WaveOutPlayer& player);
   static void WatchUnderruns(WaveOutPlayer& player);
 };
@@ -90,6 +91,7 @@ void AudioThread::Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, i
   VtDevice& link = *player.link_;
   const float gain = VtDevice::VolumeFactor(link.Volume());
   CopyFromRing(link.RingBase(), link.RingSize(), player.readOffset_, header.data, uint32_t(bytes), gain);
+  bool gone = false;
   if (!link.ExchangePosition(player.readOffset_, std::max(1, BlockMs(bytes)))) {
     // Once per run of failures: a driver that has gone would otherwise
     // fill the debug log with 25 lines a second.
@@ -97,13 +99,20 @@ void AudioThread::Refill(WaveOutPlayer& player, WaveHeader& header, int bytes, i
     player.exchangeFailing_ = true;
     player.failedExchanges_.fetch_add(1, std::memory_order_relaxed);
     player.failingExchanges_.fetch_add(1, std::memory_order_relaxed);
-    if (link.Gone()) player.linkGone_.store(true, std::memory_order_release);
+    gone = link.Gone();
   } else {
     player.exchangeFailing_ = false;
     player.failingExchanges_.store(0, std::memory_order_relaxed);
   }
   player.blocks_.fetch_add(1, std::memory_order_relaxed);
+  Process(player, header, bytes, category);
+  // Told only once this block is counted: whoever sees the link gone sees
+  // every block read from it.
+  if (gone) player.linkGone_.store(true, std::memory_order_release);
+}
 
+// The chain over a refilled header, unless it is silence.
+void AudioThread::Process(WaveOutPlayer& player, WaveHeader& header, int bytes, int category) {
   dsp::DspState* target = player.processingTarget_.load(std::memory_order_acquire);
   float* work = player.workBuffer_.get();
   if (!target || !work || IsSilentBlock(header.data, std::size_t(bytes))) return;
